@@ -1,0 +1,50 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include <glm/glm.hpp>
+
+// What the frame loop carries from one frame to the next: the feature flags that the controls
+// and the timeline switch, the clock values and the title counter.
+struct LoopState {
+    bool showFps = true;
+    bool wireframe = false;
+    int shadowMode = 1;
+    int frameCount = 0;          // frames presented since the last frame-rate title
+    double lastTitleTime = 0.0;  // clock value of the last frame-rate title
+    double currentTime = 0.0;
+    double previousTime = 0.0;
+    float deltaTime = 0.0f;
+    glm::mat4 viewProjection{1.0f};
+    glm::mat4 oldViewProjection{1.0f};  // identity before the first frame
+};
+
+extern LoopState loop;
+extern const std::string appTitle;  // "Pelk"
+
+// Window size; the off-screen targets have their own.
+inline constexpr int kWindowWidth = 1024;
+inline constexpr int kWindowHeight = 768;
+
+// Start-up step 1: GLFW, the 1024 x 768 window, GLEW. Ends the process on failure
+// (-10, or GLEW's error code).
+void initWindow();
+// Start-up steps 2 to 11, after initWindow(): programs, scene, uniforms, targets, camera,
+// timeline.
+void startUp();
+
+// The title for this frame, or nothing when it stays as it is. Updates frameCount's window
+// (lastTitleTime, frameCount) when a new rate is shown.
+std::optional<std::string> frameRateTitle(double currentTime);
+
+// One frame up to the moment before presenting (frame steps 2 to 9), at the given clock value.
+void renderFrame(double currentTime);
+// Frame step 10: swap, poll events, count the frame.
+void presentFrame();
+// Frame step 11: Escape held, or a close request.
+bool frameLoopShouldEnd();
+// Reads the clock, renders and presents frames until frameLoopShouldEnd().
+void runFrameLoop();
+// Deletes the quad buffer, ends GLFW and releases the timeline.
+void shutDown();

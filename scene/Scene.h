@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <glm/glm.hpp>
+
+#include "scene/SceneObject.h"
+
+// The scene's collections. Filled once by assembleScene(); afterwards nothing is added or
+// removed, so pointers to elements (animation tracks) stay valid for the run.
+struct Scene {
+    // Element 0 is the light cube "LICHT", element 1 the reflecting sphere.
+    std::vector<SceneObject> sceneObjects;
+    // The five sky walls sky0, sky1, sky2, sky4, sky5.
+    std::vector<SceneObject> skyPlanes;
+    // The light cube's 36 vertices, face normals and colours (buildCubeArrays).
+    std::vector<glm::vec3> cubeVertices;
+    std::vector<glm::vec3> cubeNormals;
+    std::vector<glm::vec3> cubeColors;
+};
+
+extern Scene scene;
+
+// The light: element 0 of sceneObjects. Valid only after assembleScene().
+inline SceneObject& lightCube() { return scene.sceneObjects[0]; }
+
+// First element of sceneObjects whose name equals `name` (case-sensitive), or null.
+SceneObject* findObject(std::string name);
+
+// Builds the fixed scene into the empty collections; needs a current GL context.
+void assembleScene();
+// Appends the light cube's 36 vertices, normals and colours to the cube arrays.
+void buildCubeArrays();
+// Builds sky wall i (0 to 5) from plane.3ds into `object` and returns it.
+SceneObject& buildSkyPlane(SceneObject& object, int i);

@@ -1,0 +1,70 @@
+# Shared by the project's commands: installs what is missing, builds, and starts Xvfb.
+# Sourced, not run.
+
+PELK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+PELK_JOBS=$(nproc 2>/dev/null || echo 2)
+
+# Debian packages the build, the demo and the tests need.
+PELK_PACKAGES=(cmake make g++ pkg-config libglfw3-dev libglew-dev libassimp-dev libglm-dev
+               libgtest-dev libstb-dev xvfb xauth xdotool libgl1-mesa-dri x11-utils)
+
+pelk_say() { printf 'pelk: %s\n' "$*"; }
+
+pelk_install_packages() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+            sudo=(sudo)
+        else
+            pelk_say "missing packages: ${missing[*]}"
+            pelk_say "installing them needs root; run as root, set up sudo, or install them by hand:"
+            pelk_say "  apt-get install ${missing[*]}"
+            exit 1
+        fi
+    fi
+    pelk_say "installing ${missing[*]}"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq &&
+        "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" ||
+        { pelk_say "could not install: ${missing[*]}"; exit 1; }
+}
+
+# pelk_build DIR [cmake options...]: configures once, then builds incrementally.
+pelk_build() {
+    local dir=$1; shift
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        cmake -S "$PELK_ROOT" -B "$dir" "$@" >/dev/null || exit 1
+    else
+        cmake "$dir" "$@" >/dev/null || exit 1
+    fi
+    cmake --build "$dir" -j "$PELK_JOBS" || exit 1
+}
+
+# Starts a private Xvfb when there is no display, and stops it when the caller exits.
+pelk_ensure_display() {
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+    local n
+    for n in $(seq 90 140); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        PELK_XVFB_PID=$!
+        export DISPLAY=":$n"
+        local i
+        for i in $(seq 1 50); do
+            xdpyinfo >/dev/null 2>&1 && break
+            sleep 0.1
+        done
+        if xdpyinfo >/dev/null 2>&1; then
+            trap 'kill $PELK_XVFB_PID 2>/dev/null' EXIT
+            return 0
+        fi
+        kill "$PELK_XVFB_PID" 2>/dev/null
+    done
+    pelk_say "could not start Xvfb"
+    exit 1
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// A fresh, empty folder under the system's temp folder, removed when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    // Writes bytes (or text) to a file in the folder and returns its full path.
+    std::string write(const std::string& name, const std::string& bytes) const;
+    std::string write(const std::string& name, const std::vector<unsigned char>& bytes) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// Runs `body` and returns what it wrote to standard output (printf and std::cout alike).
+template <typename F>
+std::string captureStdout(F&& body);
+
+// Makes the working directory `dir` while alive; restores the previous one after.
+class ScopedWorkingDir {
+public:
+    explicit ScopedWorkingDir(const std::filesystem::path& dir);
+    ~ScopedWorkingDir();
+    ScopedWorkingDir(const ScopedWorkingDir&) = delete;
+    ScopedWorkingDir& operator=(const ScopedWorkingDir&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+#include <gtest/gtest.h>
+#include <cstdio>
+#include <iostream>
+
+template <typename F>
+std::string captureStdout(F&& body) {
+    std::fflush(stdout);
+    std::cout.flush();
+    ::testing::internal::CaptureStdout();
+    body();
+    std::fflush(stdout);
+    std::cout.flush();
+    return ::testing::internal::GetCapturedStdout();
+}

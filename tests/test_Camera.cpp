@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <glm/gtc/matrix_transform.hpp>
+
+#include "camera/Camera.h"
+
+namespace {
+
+void expectVec3Near(glm::vec3 actual, glm::vec3 expected, float tolerance = 1e-5f) {
+    EXPECT_NEAR(actual.x, expected.x, tolerance);
+    EXPECT_NEAR(actual.y, expected.y, tolerance);
+    EXPECT_NEAR(actual.z, expected.z, tolerance);
+}
+
+}  // namespace
+
+TEST(Camera, PitchIsClampedToEightyNineDegrees) {
+    Camera camera;
+    camera.setAngles(90.0f, 0.0f);
+    EXPECT_EQ(camera.pitch, 89.0f);
+    camera.setAngles(-120.0f, 0.0f);
+    EXPECT_EQ(camera.pitch, -89.0f);
+    camera.setAngles(89.0f, 0.0f);
+    EXPECT_EQ(camera.pitch, 89.0f);
+    camera.setAngles(-89.0f, 0.0f);
+    EXPECT_EQ(camera.pitch, -89.0f);
+}
+
+TEST(Camera, YawWrapsIntoZeroToThreeSixty) {
+    Camera camera;
+    camera.setAngles(0.0f, -30.0f);
+    EXPECT_FLOAT_EQ(camera.yaw, 330.0f);
+    camera.setAngles(0.0f, 720.0f);
+    EXPECT_EQ(camera.yaw, 0.0f);
+    camera.setAngles(0.0f, 360.0f);
+    EXPECT_EQ(camera.yaw, 0.0f);
+    camera.setAngles(0.0f, -720.5f);
+    EXPECT_FLOAT_EQ(camera.yaw, 359.5f);
+    // A remainder too small to survive the addition of 360 must not leave yaw at 360.
+    camera.setAngles(0.0f, -1e-6f);
+    EXPECT_GE(camera.yaw, 0.0f);
+    EXPECT_LT(camera.yaw, 360.0f);
+}
+
+TEST(Camera, ForwardAndRightFollowYaw) {
+    Camera camera;
+    camera.setAngles(0.0f, 0.0f);
+    expectVec3Near(camera.forward(), {0.0f, 0.0f, -1.0f});
+    expectVec3Near(camera.right(), {1.0f, 0.0f, 0.0f});
+    camera.setAngles(0.0f, 90.0f);
+    expectVec3Near(camera.forward(), {1.0f, 0.0f, 0.0f});
+    expectVec3Near(camera.right(), {0.0f, 0.0f, 1.0f});
+}
+
+TEST(Camera, PositivePitchLooksDownAndRightStaysHorizontal) {
+    Camera camera;
+    camera.setAngles(30.0f, 45.0f);
+    const float p = toRadians(30.0f);
+    const float y = toRadians(45.0f);
+    expectVec3Near(camera.forward(),
+                   {std::sin(y) * std::cos(p), -std::sin(p), -std::cos(y) * std::cos(p)});
+    expectVec3Near(camera.right(), {std::cos(y), 0.0f, std::sin(y)});
+}
+
+TEST(Camera, LookAtOwnPositionChangesNothing) {
+    Camera camera;
+    camera.position = {1.0f, 2.0f, 3.0f};
+    camera.setAngles(10.0f, 20.0f);
+    camera.lookAt({1.0f, 2.0f, 3.0f});
+    EXPECT_EQ(camera.pitch, 10.0f);
+    EXPECT_EQ(camera.yaw, 20.0f);
+}
+
+TEST(Camera, LookAtStraightUpAndDownClampsPitch) {
+    Camera camera;
+    camera.position = {0.0f, 0.0f, 0.0f};
+    camera.lookAt({0.0f, 5.0f, 0.0f});
+    EXPECT_EQ(camera.pitch, -89.0f);
+    EXPECT_FLOAT_EQ(camera.yaw, 180.0f);
+    camera.lookAt({0.0f, -5.0f, 0.0f});
+    EXPECT_EQ(camera.pitch, 89.0f);
+}
+
+TEST(Camera, LookAtTurnsAnglesButLeavesRotation) {
+    Camera camera;
+    camera.position = {2.0f, 1.0f, 3.0f};
+    camera.setAngles(12.0f, 34.0f);
+    const glm::mat4 before = camera.rotation;
+    camera.lookAt(camera.position + glm::vec3(1.0f, 0.0f, -1.0f));
+    EXPECT_NEAR(camera.yaw, 45.0f, 1e-4f);
+    EXPECT_NEAR(camera.pitch, 0.0f, 1e-4f);
+    EXPECT_EQ(camera.rotation, before);
+}
+
+TEST(Camera, ViewMatrixTakesPositionToOrigin) {
+    Camera camera;
+    camera.position = {20.5f, 2.2f, 8.0f};
+    camera.setAngles(20.5f, 256.0f);
+    const glm::vec4 eye = camera.viewMatrix() * glm::vec4(camera.position, 1.0f);
+    expectVec3Near(glm::vec3(eye), {0.0f, 0.0f, 0.0f}, 1e-5f);
+}
+
+TEST(Camera, ProjectionIsTheOpenGlPerspective) {
+    Camera camera;
+    const glm::mat4 m = camera.projectionMatrix();
+    const float t = std::tan(toRadians(45.0f) / 2.0f) * 0.1f;
+    EXPECT_NEAR(m[0][0], 0.1f / (t * (4.0f / 3.0f)), 1e-4f);
+    EXPECT_NEAR(m[1][1], 0.1f / t, 1e-4f);
+    EXPECT_NEAR(m[2][2], -(300.0f + 0.1f) / (300.0f - 0.1f), 1e-6f);
+    EXPECT_EQ(m[2][3], -1.0f);
+    EXPECT_NEAR(m[3][2], -2.0f * 300.0f * 0.1f / (300.0f - 0.1f), 1e-6f);
+    EXPECT_EQ(m[3][3], 0.0f);
+    const glm::mat4 vp = camera.viewProjectionMatrix();
+    EXPECT_EQ(vp, camera.projectionMatrix() * camera.viewMatrix());
+}
