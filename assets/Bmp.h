@@ -1,0 +1,76 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+// 24-bit uncompressed BMP pictures: a pure parser (no GL, no files) and the two loaders that
+// read a file and upload mipmapped 2D textures.
+
+inline constexpr std::size_t kBmpHeaderBytes = 54;
+// Largest width or height accepted, before any GL limit is asked.
+inline constexpr int kMaxBmpSide = 16384;
+// Sky pictures are a cross of six square faces on a 4 x 3 grid.
+inline constexpr int kSkyGridColumns = 4;
+inline constexpr int kSkyGridBands = 3;
+inline constexpr int kSkyFaceCount = 6;
+
+// Where a picture's pixels lie in its file, as the header describes them after validation.
+struct BmpLayout {
+    int width = 0;
+    int height = 0;                 // always positive; topDown tells the row order
+    bool topDown = false;           // stored with a negative height: first row is the top
+    std::uint64_t stride = 0;       // bytes per stored row: 3 x width rounded up to 4
+    std::uint64_t pixelOffset = 0;  // where the pixel data starts in the file
+    std::uint64_t bytesToRead =
+        0;  // pixel bytes present in the file and wanted, <= stride x height
+};
+
+// A decoded picture: rows from the bottom up, blue, green, red per pixel, each row padded to
+// `stride` bytes; exactly stride x height bytes.
+struct BmpImage {
+    int width = 0;
+    int height = 0;
+    std::size_t stride = 0;
+    std::vector<std::uint8_t> pixels;
+};
+
+// A result or the one console line (with its newline) that says why there is none.
+template <typename T>
+struct BmpResult {
+    std::optional<T> value;
+    std::string message;
+};
+
+// Validates the first bytes of a file of `fileSize` bytes (fewer than 54 is a failure) and
+// works out where its pixels are. `name` is used in the messages.
+BmpResult<BmpLayout> readBmpHeader(std::span<const std::uint8_t> header, std::uint64_t fileSize,
+                                   const std::string& name);
+
+// Turns the bytes read at layout.pixelOffset (at most layout.bytesToRead are used) into a
+// bottom-up image; bytes the file did not have are zero.
+BmpImage decodeBmpPixels(const BmpLayout& layout, std::span<const std::uint8_t> pixelBytes);
+
+// The whole parse of a file held in memory: header, then pixels.
+BmpResult<BmpImage> parseBmp(std::span<const std::uint8_t> file, const std::string& name);
+
+// The face size of a sky cross of the given size: width / 4, equal to height / 3, both exact.
+BmpResult<int> skyFaceSize(int width, int height, const std::string& name);
+
+// Cuts the six faces out of a sky cross with faces of `faceSize` pixels. Each face comes back
+// upright as packed rows of 3 x faceSize bytes, bottom row first. Face 5 is the centre of the
+// middle band, 1 left of it, 0 and 4 right of it, 2 above it and 3 below it.
+std::array<std::vector<std::uint8_t>, kSkyFaceCount> cutSkyFaces(const BmpImage& image,
+                                                                 int faceSize);
+
+// Loads a picture into a new mipmapped 2D texture, left bound. Prints its progress and any
+// failure; returns 0 on failure. Needs a current GL context.
+std::uint32_t loadBmpTexture(const char* path);
+
+// Loads a sky cross into six new mipmapped 2D textures, face 0 to 5, the last left bound.
+// Prints its progress and any failure; nothing on failure. Needs a current GL context.
+std::optional<std::array<std::uint32_t, 6>> loadSkyboxFaces(const char* path);

@@ -1,0 +1,183 @@
+#include "assets/MeshImport.h"
+
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <array>
+#include <assimp/Importer.hpp>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <utility>
+
+#include "scene/SceneObject.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint16_t k3dsMainChunkId = 0x4D4D;
+constexpr std::uint32_t k3dsChunkHeaderBytes = 6;
+
+bool hasExtension3ds(const std::string& path) {
+    std::string extension = fs::path(path).extension().string();
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return extension == ".3ds";
+}
+
+std::optional<std::string> mainChunkProblem(const std::string& path, std::uintmax_t fileSize) {
+    std::ifstream in(path, std::ios::binary);
+    std::array<unsigned char, k3dsChunkHeaderBytes> header{};
+    if (!in.read(reinterpret_cast<char*>(header.data()), header.size())) {
+        return "the file is too short for a 3DS main chunk";
+    }
+    const auto id = static_cast<std::uint16_t>(header[0] | (header[1] << 8));
+    const std::uint32_t length = static_cast<std::uint32_t>(header[2]) |
+                                 (static_cast<std::uint32_t>(header[3]) << 8) |
+                                 (static_cast<std::uint32_t>(header[4]) << 16) |
+                                 (static_cast<std::uint32_t>(header[5]) << 24);
+    if (id != k3dsMainChunkId) return "the file does not start with a 3DS main chunk";
+    if (length < k3dsChunkHeaderBytes || length > fileSize) {
+        return "the 3DS main chunk length " + std::to_string(length) +
+               " does not fit the file of " + std::to_string(fileSize) + " bytes";
+    }
+    return std::nullopt;
+}
+
+bool isFinite(const aiVector3D& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+// The one message of a model that could not be used. It follows the path on the same line.
+void reportUnusableModel(const std::string& path, const std::string& reason) {
+    std::printf(": could not load model %s: %s\n", path.c_str(), reason.c_str());
+}
+
+}  // namespace
+
+unsigned int meshImportFlags() {
+    return aiProcessPreset_TargetRealtime_Quality | aiProcess_ValidateDataStructure;
+}
+
+std::optional<std::string> meshFileProblem(const std::string& path) {
+    std::error_code error;
+    if (!fs::is_regular_file(path, error)) return "the file does not exist or is not a file";
+    const std::uintmax_t size = fs::file_size(path, error);
+    if (error) return "the file size cannot be read";
+    if (size > kMaxMeshFileBytes) {
+        return "the file has " + std::to_string(size) + " bytes, more than the limit of " +
+               std::to_string(kMaxMeshFileBytes);
+    }
+    if (hasExtension3ds(path)) return mainChunkProblem(path, size);
+    return std::nullopt;
+}
+
+std::optional<std::string> importedSceneProblem(const aiScene& imported) {
+    if (imported.mMeshes == nullptr) return std::nullopt;
+    std::size_t totalVertices = 0;
+    for (unsigned int m = 0; m < imported.mNumMeshes; ++m) {
+        const aiMesh* mesh = imported.mMeshes[m];
+        if (mesh == nullptr || !mesh->HasPositions()) continue;
+        totalVertices += mesh->mNumVertices;
+        if (totalVertices > kMaxMeshVertices) {
+            return "more than " + std::to_string(kMaxMeshVertices) + " vertices";
+        }
+        for (unsigned int v = 0; v < mesh->mNumVertices; ++v) {
+            if (!isFinite(mesh->mVertices[v])) {
+                return "mesh " + std::to_string(m) + " has a position that is not finite";
+            }
+        }
+        for (unsigned int f = 0; f < mesh->mNumFaces && mesh->mFaces != nullptr; ++f) {
+            const aiFace& face = mesh->mFaces[f];
+            if (face.mNumIndices > 0 && face.mIndices == nullptr) {
+                return "mesh " + std::to_string(m) + " has a face without indices";
+            }
+            for (unsigned int i = 0; i < face.mNumIndices; ++i) {
+                if (face.mIndices[i] >= mesh->mNumVertices) {
+                    return "mesh " + std::to_string(m) + " has a face index " +
+                           std::to_string(face.mIndices[i]) + " beyond its " +
+                           std::to_string(mesh->mNumVertices) + " vertices";
+                }
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+void appendMeshes(const aiScene& imported, SceneObject& object) {
+    if (imported.mMeshes == nullptr || imported.mNumMeshes == 0) return;
+    for (unsigned int m = 0; m < imported.mNumMeshes; ++m) {
+        const aiMesh* mesh = imported.mMeshes[m];
+        if (mesh == nullptr || !mesh->HasPositions()) continue;
+        const auto base = static_cast<std::uint32_t>(object.vertices.size());
+        const bool hasUvs = mesh->HasTextureCoords(0);
+        const bool hasNormals = mesh->HasNormals();
+        for (unsigned int v = 0; v < mesh->mNumVertices; ++v) {
+            const aiVector3D& p = mesh->mVertices[v];
+            object.vertices.emplace_back(p.x, p.y, p.z);
+            if (hasUvs) {
+                const aiVector3D& uv = mesh->mTextureCoords[0][v];
+                object.uvs.emplace_back(uv.x, uv.y);
+            } else {
+                object.uvs.emplace_back(0.0f, 0.0f);
+            }
+            object.colors.emplace_back(1.0f, 1.0f, 1.0f);
+            if (hasNormals) {
+                const aiVector3D& n = mesh->mNormals[v];
+                object.normals.emplace_back(n.x, n.y, n.z);
+            } else {
+                object.normals.emplace_back(0.0f, 0.0f, 0.0f);
+            }
+        }
+        if (mesh->mFaces == nullptr) continue;
+        // Points and lines (fewer than three indices) are not drawable as triangles.
+        for (unsigned int f = 0; f < mesh->mNumFaces; ++f) {
+            const aiFace& face = mesh->mFaces[f];
+            if (face.mNumIndices < 3 || face.mIndices == nullptr) continue;
+            for (unsigned int i = 0; i < 3; ++i) object.indices.push_back(face.mIndices[i] + base);
+        }
+    }
+}
+
+SceneObject::SceneObject(std::string path) {
+    std::fwrite(path.data(), 1, path.size(), stdout);
+    if (std::optional<std::string> problem = meshFileProblem(path)) {
+        reportUnusableModel(path, *problem);
+        return;
+    }
+    Assimp::Importer importer;
+    const aiScene* imported = importer.ReadFile(path, meshImportFlags());
+    if (imported == nullptr) {
+        reportUnusableModel(path, importer.GetErrorString());
+        return;
+    }
+    if (std::optional<std::string> problem = importedSceneProblem(*imported)) {
+        reportUnusableModel(path, *problem);
+        return;
+    }
+    appendMeshes(*imported, *this);
+}
+
+SceneObject::SceneObject(std::vector<glm::vec3> triangleVertices,
+                         std::vector<glm::vec3> vertexColors) {
+    if (triangleVertices.size() != vertexColors.size()) return;
+    vertices = std::move(triangleVertices);
+    colors = std::move(vertexColors);
+    const std::size_t n = vertices.size();
+    indices.reserve(n);
+    uvs.reserve(n);
+    normals.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        indices.push_back(static_cast<std::uint32_t>(i));
+        uvs.emplace_back(1.0f, 1.0f);
+        // Flat face normal, left unnormalised: its length is twice the triangle's area.
+        if (i % 3 == 2) {
+            const glm::vec3& p0 = vertices[i - 2];
+            const glm::vec3 normal = glm::cross(vertices[i - 1] - p0, vertices[i] - p0);
+            normals.insert(normals.end(), 3, normal);
+        }
+    }
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct aiScene;
+struct SceneObject;
+
+// Limits that keep a broken or hostile model file from exhausting memory; every model of the
+// scene is far below them.
+inline constexpr std::uintmax_t kMaxMeshFileBytes = 64u * 1024u * 1024u;
+inline constexpr std::size_t kMaxMeshVertices = 4'000'000;
+
+// Post-processing for every import: Assimp's real-time quality preset plus a check of the
+// structure it hands back.
+unsigned int meshImportFlags();
+
+// Cheap checks before the importer sees a file: it exists, is a regular file of at most
+// kMaxMeshFileBytes, and for .3ds files starts with a main chunk (id 0x4D4D) whose length fits
+// in the file. Returns what is wrong, or nothing.
+std::optional<std::string> meshFileProblem(const std::string& path);
+
+// Checks an imported scene before its meshes are copied: every face index below its mesh's
+// vertex count, finite positions, at most kMaxMeshVertices vertices in all. Returns what is
+// wrong, or nothing.
+std::optional<std::string> importedSceneProblem(const aiScene& imported);
+
+// Appends every mesh that has positions to the object's arrays, in scene order: positions, the
+// first uv set ((0, 0) where a mesh has none), colour (1, 1, 1), normals ((0, 0, 0) where a
+// mesh has none) and the first three indices of each face of three or more indices, offset by
+// the vertices already in the object. Node transforms, materials and tangents are ignored.
+void appendMeshes(const aiScene& imported, SceneObject& object);
