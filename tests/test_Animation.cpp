@@ -1,0 +1,381 @@
+#include <gtest/gtest.h>
+
+#include <glm/gtc/matrix_transform.hpp>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/Loop.h"
+#include "app/Platform.h"
+#include "camera/Camera.h"
+#include "scene/Animation.h"
+#include "scene/Scene.h"
+
+namespace {
+
+void expectVec3Near(glm::vec3 actual, glm::vec3 expected, float tolerance = 1e-4f) {
+    EXPECT_NEAR(actual.x, expected.x, tolerance);
+    EXPECT_NEAR(actual.y, expected.y, tolerance);
+    EXPECT_NEAR(actual.z, expected.z, tolerance);
+}
+
+void expectMat4Near(const glm::mat4& actual, const glm::mat4& expected, float tolerance = 1e-5f) {
+    for (int c = 0; c < 4; ++c) {
+        for (int r = 0; r < 4; ++r) EXPECT_NEAR(actual[c][r], expected[c][r], tolerance);
+    }
+}
+
+glm::mat4 rotationOf(float pitch, float yaw) {
+    Camera camera;
+    camera.setAngles(pitch, yaw);
+    return camera.rotation;
+}
+
+// The objects the timeline looks up, at their assembly positions; no meshes, no GL.
+const std::vector<std::pair<std::string, glm::vec3>> kAnimatedObjects = {
+    {"LICHT", {5, 20, 0}},        {"Barrel", {-25, -4, 16}},
+    {"Barrel2", {25, -4, 16}},    {"Barrel3", {-25, -4, -16}},
+    {"Barrel4", {25, -4, -16}},   {"J", {0, -1.1f, -4.4f}},
+    {"J2", {0, 1.1f, 4.4f}},      {"J3", {0, 4.4f, 1.1f}},
+    {"O", {0, -1.1f, 2.2f}},      {"T", {0, 0, 0}},
+    {"T2", {0, 1.1f, -2.2f}},     {"T3", {0, 0, 1.1f}},
+    {"Z", {0, 0, -3.3f}},         {"Z2", {0, 3.3f, -1.1f}},
+    {"Streetlamp", {0, -2, -15}}, {"Plane", {-5, -1.75f, 5}},
+    {"Plane2", {-5, -1.75f, -5}}, {"Plane3", {5, -1.75f, 5}},
+    {"Plane4", {5, -1.75f, -5}},  {"Water", {0, -2, 0}},
+};
+
+class TimelineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        scene = Scene{};
+        timeline = Timeline{};
+        loop = LoopState{};
+        mainCamera = Camera{};
+        platform().clock = [this] { return clock; };
+    }
+    void TearDown() override {
+        resetPlatform();
+        timeline = Timeline{};
+        scene = Scene{};
+        mainCamera = Camera{};
+        loop = LoopState{};
+    }
+
+    void buildScene(const std::string& leaveOut = "") {
+        for (const auto& [name, position] : kAnimatedObjects) {
+            if (name == leaveOut) continue;
+            SceneObject object;
+            object.name = name;
+            object.setPosition(position);
+            object.visible = name != "Water";
+            scene.sceneObjects.push_back(object);
+        }
+    }
+
+    // The start-up order: scene, camera, then the timeline with the clock at `setupTime`.
+    void setUpAt(double setupTime) {
+        buildScene();
+        mainCamera.position = glm::vec3(20.5f, 2.2f, 8.0f);
+        mainCamera.setAngles(20.5f, 256.0f);
+        clock = setupTime;
+        setupAnimations();
+    }
+
+    // One frame whose window tests all see the frame's own clock value.
+    void stepAt(double time) {
+        clock = time;
+        animationStep(time);
+    }
+
+    static glm::vec3 placeOf(const std::string& name) {
+        for (const auto& [objectName, position] : kAnimatedObjects) {
+            if (objectName == name) return position;
+        }
+        return glm::vec3(0.0f);
+    }
+
+    double clock = 0.0;
+};
+
+PointTrack lerpTrack(double start, double end, glm::vec3 from, glm::vec3 to,
+                     SceneObject* target = nullptr) {
+    PointTrack track;
+    track.startTime = start;
+    track.endTime = end;
+    track.target = target;
+    track.interpolate = lerpVec3;
+    addPoint(track, from, to);
+    return track;
+}
+
+}  // namespace
+
+TEST(Track, EvaluateHoldsItsEndValuesOutsideTheWindow) {
+    const PointTrack track = lerpTrack(2.0, 4.0, {0, 0, 0}, {10, -20, 40});
+    expectVec3Near(evaluate(track, 1.999)[0], {0, 0, 0});
+    expectVec3Near(evaluate(track, -100.0)[0], {0, 0, 0});
+    expectVec3Near(evaluate(track, 2.0)[0], {0, 0, 0});  // s = 0
+    expectVec3Near(evaluate(track, 3.0)[0], {5, -10, 20});
+    EXPECT_EQ(evaluate(track, 4.0)[0], glm::vec3(10, -20, 40));  // s = 1
+    EXPECT_EQ(evaluate(track, 4.001)[0], glm::vec3(10, -20, 40));
+    EXPECT_EQ(evaluate(track, 1e9)[0], glm::vec3(10, -20, 40));
+}
+
+TEST(Track, AddFunctionsAppendChannelsAndReturnTheirIndex) {
+    PointTrack points;
+    EXPECT_EQ(addPoint(points, {1, 2, 3}, {4, 5, 6}), 0);
+    EXPECT_EQ(addPoint(points, {7, 8, 9}, {0, 0, 0}), 1);
+    // A point track's tangents are its values.
+    EXPECT_EQ(points.startTangents, points.startValues);
+    EXPECT_EQ(points.endTangents, points.endValues);
+    EXPECT_EQ(points.endValues[0], glm::vec3(4, 5, 6));
+
+    ScalarTrack scalars;
+    scalars.startTime = 0.0;
+    scalars.endTime = 1.0;
+    scalars.interpolate = lerpScalar;
+    EXPECT_EQ(addScalar(scalars, 1, 2, 3, 4), 0);
+    EXPECT_EQ(addScalar(scalars, -1, -3, 0, 0), 1);
+    EXPECT_EQ(scalars.startTangents, (std::vector<float>{3, 0}));
+    EXPECT_EQ(scalars.endTangents, (std::vector<float>{4, 0}));
+    EXPECT_EQ(evaluate(scalars, 0.5), (std::vector<float>{1.5f, -2.0f}));
+}
+
+TEST(Track, HermiteWithTangentsEqualToThePoints) {
+    const glm::vec3 from(50, 0, 0);
+    const glm::vec3 to(30, 40, 30);
+    expectVec3Near(hermiteVec3(from, to, from, to, 0.5f), {42.5f, 15.0f, 11.25f}, 1e-5f);
+    expectVec3Near(hermiteVec3(from, to, from, to, 0.0f), from, 1e-5f);
+    expectVec3Near(hermiteVec3(from, to, from, to, 1.0f), to, 1e-4f);
+    // Linear interpolation ignores the tangents.
+    expectVec3Near(lerpVec3(from, to, {1e6f, 0, 0}, {0, 1e6f, 0}, 0.5f), {40, 20, 15}, 1e-5f);
+}
+
+TEST_F(TimelineTest, SetUpReadsTheClockOnceForThePreviousTime) {
+    loop.wireframe = true;
+    int reads = 0;
+    platform().clock = [&reads] {
+        ++reads;
+        return 1.0;
+    };
+    buildScene();
+    setupAnimations();
+    EXPECT_EQ(reads, 1);
+    EXPECT_EQ(loop.previousTime, 1.0);
+    EXPECT_FALSE(loop.wireframe);
+    EXPECT_EQ(timeline.revealTracks.size(), 10u);
+    EXPECT_EQ(timeline.moveTracks.size(), 9u);
+    EXPECT_EQ(timeline.cameraTracks.size(), 5u);
+    // Letters from 5 s after set-up, 3 s each; the water from the last letter's start to 37 s.
+    EXPECT_EQ(timeline.revealTracks[0].target, findObject("T"));
+    EXPECT_EQ(timeline.revealTracks[0].startTime, 6.0);
+    EXPECT_EQ(timeline.revealTracks[8].target, findObject("J3"));
+    EXPECT_EQ(timeline.revealTracks[8].endTime, 33.0);
+    EXPECT_EQ(timeline.revealTracks[9].startTime, 30.0);
+    EXPECT_EQ(timeline.revealTracks[9].endTime, 38.0);
+    EXPECT_EQ(timeline.moveTracks[8].startTime, 43.0);
+    EXPECT_EQ(timeline.moveTracks[8].endTime, 53.0);
+    EXPECT_EQ(timeline.animationEnd, 53.0);
+    EXPECT_EQ(timeline.shadowWindow2Start, 3.0);
+    EXPECT_EQ(timeline.shadowWindow1Start, 5.0);
+    EXPECT_EQ(timeline.cameraTracks[0].startTime, 6.0);
+    EXPECT_EQ(timeline.cameraTracks[4].endTime, 65.0);
+    for (const char* letter : {"T", "J", "Z", "O", "T2", "J2", "T3", "Z2", "J3", "Water"}) {
+        EXPECT_FALSE(findObject(letter)->visible) << letter;
+    }
+}
+
+TEST_F(TimelineTest, YawOffsetIsMinusFifteenAtEightAndAHalfSeconds) {
+    setUpAt(1.0);
+    const std::vector<float> offsets = evaluate(timeline.angleOffsetTrack, 8.5);
+    ASSERT_EQ(offsets.size(), 2u);
+    EXPECT_FLOAT_EQ(offsets[0], 10.25f);
+    EXPECT_FLOAT_EQ(offsets[1], -15.0f);
+}
+
+TEST_F(TimelineTest, AngleOffsetsStopAtFifteenSeconds) {
+    // A flight track that keeps the camera in place, and offsets that would never fade.
+    timeline.cameraTracks.push_back(lerpTrack(10.0, 20.0, {0, 0, 50}, {0, 0, 50}));
+    timeline.cameraTracks[0].interpolate = hermiteVec3;
+    timeline.angleOffsetTrack.startTime = 0.0;
+    timeline.angleOffsetTrack.endTime = 100.0;
+    timeline.angleOffsetTrack.interpolate = lerpScalar;
+    addScalar(timeline.angleOffsetTrack, 7, 7, 0, 0);
+    addScalar(timeline.angleOffsetTrack, 7, 7, 0, 0);
+
+    mainCamera.setAngles(10.0f, 20.0f);
+    stepAt(14.9);
+    expectMat4Near(mainCamera.rotation, rotationOf(17.0f, 27.0f));
+
+    mainCamera.setAngles(10.0f, 20.0f);
+    stepAt(15.0);
+    expectMat4Near(mainCamera.rotation, rotationOf(10.0f, 20.0f));
+}
+
+TEST_F(TimelineTest, LetterAppearsOnlyOnceItsWindowOpens) {
+    setUpAt(1.0);  // "T" falls from 6 to 9
+    SceneObject* letter = findObject("T");
+    stepAt(6.0);
+    EXPECT_FALSE(letter->visible);
+    EXPECT_EQ(letter->position, placeOf("T"));
+
+    stepAt(7.5);
+    EXPECT_TRUE(letter->visible);
+    expectVec3Near(letter->position, placeOf("T") + glm::vec3(0, 10, 0));
+    expectMat4Near(letter->translationMatrix,
+                   glm::translate(glm::mat4(1.0f), placeOf("T") + glm::vec3(0, 10, 0)));
+    EXPECT_FALSE(findObject("J")->visible);
+}
+
+TEST_F(TimelineTest, TwoTracksClosingInOneFrameAreBothFinished) {
+    buildScene();
+    SceneObject* first = findObject("T");
+    SceneObject* second = findObject("J");
+    first->visible = second->visible = false;
+    timeline.revealTracks.push_back(lerpTrack(0.0, 1.0, {0, 0, 0}, {1, 1, 1}, first));
+    timeline.revealTracks.push_back(lerpTrack(0.5, 1.0, {0, 0, 0}, {2, 2, 2}, second));
+    stepAt(1.5);
+    EXPECT_TRUE(timeline.revealTracks.empty());
+    EXPECT_TRUE(first->visible);
+    EXPECT_TRUE(second->visible);
+    EXPECT_EQ(first->position, glm::vec3(1, 1, 1));
+    EXPECT_EQ(second->position, glm::vec3(2, 2, 2));
+}
+
+TEST_F(TimelineTest, TrackMovingIntoAFreedPlaceIsStillUpdated) {
+    setUpAt(1.0);  // "T" from 6 to 9, "J" from 9 to 12
+    stepAt(9.75);
+    ASSERT_EQ(timeline.revealTracks.size(), 9u);
+    EXPECT_EQ(timeline.revealTracks[0].target, findObject("J"));
+    EXPECT_TRUE(findObject("T")->visible);
+    EXPECT_EQ(findObject("T")->position, placeOf("T"));
+    EXPECT_TRUE(findObject("J")->visible);
+    expectVec3Near(findObject("J")->position, placeOf("J") + glm::vec3(0, 15, 0));
+}
+
+TEST_F(TimelineTest, WindowTestsReadTheClockButValuesUseTheFrameTime) {
+    setUpAt(1.0);
+    // The frame began at 8.4 but the clock has passed the end of "T"'s window (9) by the time
+    // the track is tested: it gets its last update at 8.4 and is dropped.
+    clock = 9.1;
+    animationStep(8.4);
+    EXPECT_TRUE(findObject("T")->visible);
+    expectVec3Near(findObject("T")->position, placeOf("T") + glm::vec3(0, 4, 0));
+    EXPECT_NE(timeline.revealTracks[0].target, findObject("T"));
+}
+
+TEST_F(TimelineTest, MoveTracksStopWithoutAFinalWrite) {
+    buildScene();
+    SceneObject* tile = findObject("Plane");
+    timeline.moveTracks.push_back(lerpTrack(0.0, 2.0, {0, 0, 0}, {20, 0, 0}, tile));
+    stepAt(1.0);
+    expectVec3Near(tile->position, {10, 0, 0});
+    stepAt(3.0);
+    EXPECT_TRUE(timeline.moveTracks.empty());
+    expectVec3Near(tile->position, {10, 0, 0});
+}
+
+TEST_F(TimelineTest, MissingObjectSkipsItsTrackOnly) {
+    buildScene("Z");
+    mainCamera.setAngles(20.5f, 256.0f);
+    clock = 1.0;
+    setupAnimations();
+    ASSERT_EQ(timeline.revealTracks.size(), 9u);
+    // The letters after the missing one keep their windows.
+    EXPECT_EQ(timeline.revealTracks[2].target, findObject("O"));
+    EXPECT_EQ(timeline.revealTracks[2].startTime, 15.0);
+    stepAt(13.0);  // where "Z" would fall
+    stepAt(16.0);
+    EXPECT_TRUE(findObject("O")->visible);
+}
+
+TEST_F(TimelineTest, FlagWindowsOverrideTheControls) {
+    setUpAt(1.0);  // shadowMode 2 from 3 to 5, 1 from 5 to 7, wireframe from 53 to 55
+    stepAt(3.0);
+    EXPECT_EQ(loop.shadowMode, 1);  // the window is open only after its start
+    stepAt(3.5);
+    EXPECT_EQ(loop.shadowMode, 2);
+    // An O release in the window: the controls make 1, the timeline sets 2 again.
+    loop.shadowMode = (loop.shadowMode + 1) % 2;
+    stepAt(3.6);
+    EXPECT_EQ(loop.shadowMode, 2);
+    stepAt(5.5);
+    EXPECT_EQ(loop.shadowMode, 1);
+    loop.shadowMode = 0;
+    stepAt(7.0);  // closed: the flag keeps what the controls gave it
+    EXPECT_EQ(loop.shadowMode, 0);
+
+    EXPECT_FALSE(loop.wireframe);
+    stepAt(54.0);
+    EXPECT_TRUE(loop.wireframe);
+    loop.wireframe = false;
+    stepAt(54.9);
+    EXPECT_TRUE(loop.wireframe);
+    loop.wireframe = false;
+    stepAt(55.0);
+    EXPECT_FALSE(loop.wireframe);
+}
+
+TEST_F(TimelineTest, CameraFlightRotationLagsLookAtByOneFrame) {
+    setUpAt(20.0);  // offsets are 0 from 15 s; flight leg 1 runs from 25 to 29
+    const glm::mat4 startRotation = mainCamera.rotation;
+    const glm::vec3 startPosition = mainCamera.position;
+    stepAt(26.0);
+    const glm::vec3 from = startPosition;
+    const glm::vec3 to(50, 0, 0);
+    expectVec3Near(mainCamera.position, hermiteVec3(from, to, from, to, 0.25f), 1e-5f);
+    // The angles already look at the origin, the rotation is still last frame's.
+    Camera looking;
+    looking.position = mainCamera.position;
+    looking.lookAt(glm::vec3(0.0f));
+    EXPECT_FLOAT_EQ(mainCamera.pitch, looking.pitch);
+    EXPECT_FLOAT_EQ(mainCamera.yaw, looking.yaw);
+    expectMat4Near(mainCamera.rotation, startRotation);
+
+    stepAt(27.0);
+    expectMat4Near(mainCamera.rotation, rotationOf(looking.pitch, looking.yaw));
+}
+
+TEST_F(TimelineTest, WholeRunEndsWithEveryTrackDoneAndEveryObjectInPlace) {
+    setUpAt(0.0);
+    bool sawWireframe = false;
+    bool sawShadowMode2 = false;
+    for (int frame = 1; frame <= 70 * 8; ++frame) {
+        stepAt(frame / 8.0);
+        sawWireframe = sawWireframe || loop.wireframe;
+        sawShadowMode2 = sawShadowMode2 || loop.shadowMode == 2;
+    }
+    EXPECT_TRUE(timeline.revealTracks.empty());
+    EXPECT_TRUE(timeline.moveTracks.empty());
+    EXPECT_TRUE(timeline.cameraTracks.empty());
+    EXPECT_TRUE(sawWireframe);
+    EXPECT_TRUE(sawShadowMode2);
+    EXPECT_EQ(loop.shadowMode, 1);
+
+    for (const char* letter : {"T", "J", "Z", "O", "T2", "J2", "T3", "Z2", "J3", "Water"}) {
+        EXPECT_TRUE(findObject(letter)->visible) << letter;
+        expectVec3Near(findObject(letter)->position, placeOf(letter));
+    }
+    expectVec3Near(findObject("Plane")->position, placeOf("Plane") + glm::vec3(-20, 0, 20));
+    expectVec3Near(findObject("Plane4")->position, placeOf("Plane4") + glm::vec3(20, 0, -20));
+    expectVec3Near(findObject("Barrel3")->position, placeOf("Barrel3") + glm::vec3(-450, 0, -450));
+    expectVec3Near(findObject("Streetlamp")->position,
+                   placeOf("Streetlamp") + glm::vec3(0, 200, 0));
+    expectVec3Near(mainCamera.position, {40, 36, -50});
+    // The light is no part of the script.
+    EXPECT_EQ(findObject("LICHT")->position, placeOf("LICHT"));
+}
+
+TEST_F(TimelineTest, ReleasedTimelineNoLongerTouchesAnything) {
+    setUpAt(0.0);
+    releaseAnimations();
+    loop.shadowMode = 0;
+    const glm::vec3 cameraPosition = mainCamera.position;
+    stepAt(3.0);   // inside the first shadow-mode window of the released script
+    stepAt(53.0);  // inside its wireframe window
+    EXPECT_EQ(loop.shadowMode, 0);
+    EXPECT_FALSE(loop.wireframe);
+    EXPECT_EQ(mainCamera.position, cameraPosition);
+    EXPECT_FALSE(findObject("T")->visible);
+}
