@@ -10,10 +10,13 @@
 
 std::string readShaderSource(const char* path) {
     std::string source;
+    if (path == nullptr) return source;
     std::ifstream file(path);
     if (!file.is_open()) return source;
     std::string line;
     while (std::getline(file, line)) {
+        // Files written with CR LF line ends give the same text as their LF twins.
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         source += "\n";
         source += line;
     }
@@ -49,7 +52,8 @@ std::uint32_t loadShaderProgram(const char* vertexPath, const char* tessControlP
                                 const char* tessEvaluationPath, const char* geometryPath,
                                 const char* fragmentPath) {
     // All shader objects exist before any file is read; absent stages are created but never
-    // compiled or attached, and deleted with the others at the end.
+    // compiled or attached, and deleted with the others at the end. The version is decided
+    // once, so the objects that are used and deleted are exactly those that were created.
     const bool tessellationCapable = glVersionAtLeast4();
     GLuint vertexShader = glCreateShader(GL_VERTEX_SHADER);
     GLuint tessControlShader = 0;
@@ -65,7 +69,7 @@ std::uint32_t loadShaderProgram(const char* vertexPath, const char* tessControlP
     if (vertexPath != nullptr) buildStage(vertexShader, vertexPath, program);
     // The tessellation stages come as a pair or not at all: both read, both compiled, then
     // both attached.
-    if (tessControlPath != nullptr && tessEvaluationPath != nullptr && glVersionAtLeast4()) {
+    if (tessellationCapable && tessControlPath != nullptr && tessEvaluationPath != nullptr) {
         const std::string controlSource = readShaderSource(tessControlPath);
         const std::string evaluationSource = readShaderSource(tessEvaluationPath);
         compileStage(tessControlShader, tessControlPath, controlSource);
@@ -85,7 +89,7 @@ std::uint32_t loadShaderProgram(const char* vertexPath, const char* tessControlP
     std::printf("%s\n", log.data());
 
     glDeleteShader(vertexShader);
-    if (glVersionAtLeast4()) {
+    if (tessellationCapable) {
         glDeleteShader(tessControlShader);
         glDeleteShader(tessEvaluationShader);
     }

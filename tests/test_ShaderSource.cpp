@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include "assets/ShaderLoader.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+std::string sourceOf(const TempDir& dir, const std::string& fileText) {
+    return readShaderSource(dir.write("stage.glsl", fileText).c_str());
+}
+
+}  // namespace
+
+TEST(ShaderSource, EveryLineIsPrecededByANewlineAndNoneEndsTheText) {
+    TempDir dir;
+    EXPECT_EQ(sourceOf(dir, "a\nb\n"), "\na\nb");
+    // A last line without its newline is still a line.
+    EXPECT_EQ(sourceOf(dir, "a\nb"), "\na\nb");
+    EXPECT_EQ(sourceOf(dir, "one line"), "\none line");
+}
+
+TEST(ShaderSource, EmptyLinesCount) {
+    TempDir dir;
+    EXPECT_EQ(sourceOf(dir, "a\n\nb\n"), "\na\n\nb");
+    EXPECT_EQ(sourceOf(dir, "\n"), "\n");
+    EXPECT_EQ(sourceOf(dir, "\n\n"), "\n\n");
+    EXPECT_EQ(sourceOf(dir, "a\n\n"), "\na\n");
+}
+
+TEST(ShaderSource, CrLfFilesGiveTheSameText) {
+    TempDir dir;
+    EXPECT_EQ(sourceOf(dir, "a\r\nb\r\n"), "\na\nb");
+    EXPECT_EQ(sourceOf(dir, "a\r\n\r\nb"), "\na\n\nb");
+}
+
+TEST(ShaderSource, EmptyMissingAndUnreadableFilesGiveNothing) {
+    TempDir dir;
+    EXPECT_EQ(sourceOf(dir, ""), "");
+    EXPECT_EQ(readShaderSource((dir.path() / "missing.glsl").string().c_str()), "");
+    EXPECT_EQ(readShaderSource(dir.path().string().c_str()), "");  // a folder
+    EXPECT_EQ(readShaderSource(nullptr), "");
+}
+
+TEST(ShaderSource, LongLinesAreKeptWhole) {
+    TempDir dir;
+    const std::string longLine(100000, 'x');
+    EXPECT_EQ(sourceOf(dir, longLine + "\n" + longLine), "\n" + longLine + "\n" + longLine);
+}
