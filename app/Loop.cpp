@@ -7,8 +7,18 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/Input.h"
 #include "app/Platform.h"
 #include "camera/Camera.h"
+#include "render/PassTimer.h"
+#include "render/PostProcessPass.h"
+#include "render/Programs.h"
+#include "render/ReflectionPass.h"
+#include "render/ScenePass.h"
+#include "render/ShadowPass.h"
+#include "render/Targets.h"
+#include "scene/Animation.h"
+#include "scene/Scene.h"
 
 LoopState loop;
 const std::string appTitle = "Pelk";
@@ -36,23 +46,30 @@ void initWindow() {
 }
 
 void startUp() {
+    createPrograms();
+    assembleScene();
     mainCamera.aspectRatio = 4.0f / 3.0f;
+    lookUpUniforms();
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
     mainCamera.aspectRatio = 4.0f / 3.0f;
+    createTargets();
+    setConstantUniforms();
     loop.oldViewProjection = glm::mat4(1.0f);
     mainCamera.position = glm::vec3(20.5f, 2.2f, 8.0f);
     mainCamera.setAngles(20.5f, 256.0f);
-    loop.previousTime = readClock();
-    loop.wireframe = false;
+    setupAnimations();
 }
 
 std::optional<std::string> frameRateTitle(double currentTime) {
     if (!loop.showFps) return appTitle;
     if (!(loop.lastTitleTime + 0.3 < currentTime || currentTime < 0.3)) return std::nullopt;
+    // Two titles at the same clock value (a coarse clock below 0.3 s) have no elapsed time to
+    // divide by; they show a rate of 0 rather than "inf" or "nan".
+    const double elapsed = currentTime - loop.lastTitleTime;
+    const double rate = elapsed > 0.0 ? loop.frameCount / elapsed : 0.0;
     char title[256];
-    std::snprintf(title, sizeof title, "%s FPS: %f", appTitle.c_str(),
-                  loop.frameCount / (currentTime - loop.lastTitleTime));
+    std::snprintf(title, sizeof title, "%s FPS: %f", appTitle.c_str(), rate);
     loop.lastTitleTime = currentTime;
     loop.frameCount = 0;
     return std::string(title);
@@ -63,18 +80,24 @@ void renderFrame(double currentTime) {
     if (auto title = frameRateTitle(currentTime)) glfwSetWindowTitle(appWindow, title->c_str());
 
     loop.deltaTime = static_cast<float>(static_cast<float>(currentTime) - loop.previousTime);
+    handleInput(loop.deltaTime);
     loop.previousTime = currentTime;
 
     loop.viewProjection = mainCamera.viewProjectionMatrix();
 
+    beginPass(PassId::Shadow);
+    renderShadowPass();  // runs the frame's animation step after its clear
+    endPass(PassId::Shadow);
+    beginPass(PassId::Reflection);
+    renderReflectionPass();
+    endPass(PassId::Reflection);
     if (loop.wireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glViewport(0, 0, kWindowWidth, kWindowHeight);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    loop.oldViewProjection = loop.viewProjection;
+    beginPass(PassId::Scene);
+    renderScenePass();
+    endPass(PassId::Scene);
+    beginPass(PassId::Post);
+    runPostProcessPass(loop.viewProjection, loop.oldViewProjection, loop.deltaTime);
+    endPass(PassId::Post);
 }
 
 void presentFrame() {
@@ -95,4 +118,8 @@ void runFrameLoop() {
     } while (!frameLoopShouldEnd());
 }
 
-void shutDown() { glfwTerminate(); }
+void shutDown() {
+    glDeleteBuffers(1, &targets.quadBuffer);
+    glfwTerminate();
+    releaseAnimations();
+}

@@ -6,7 +6,7 @@ PELK_JOBS=$(nproc 2>/dev/null || echo 2)
 
 # Debian packages the build, the demo and the tests need.
 PELK_PACKAGES=(cmake make g++ pkg-config libglfw3-dev libglew-dev libassimp-dev libglm-dev
-               libgtest-dev libstb-dev xvfb xauth xdotool libgl1-mesa-dri x11-utils)
+               libgtest-dev libstb-dev xvfb xauth xdotool libgl1-mesa-dri x11-utils python3)
 
 pelk_say() { printf 'pelk: %s\n' "$*"; }
 

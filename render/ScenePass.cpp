@@ -1,0 +1,91 @@
+#include "render/ScenePass.h"
+
+#include <GL/glew.h>
+
+#include <glm/gtc/type_ptr.hpp>
+
+#include "app/Loop.h"
+#include "camera/Camera.h"
+#include "render/PassShared.h"
+#include "render/PassTimer.h"
+#include "render/Programs.h"
+#include "render/Targets.h"
+#include "scene/Scene.h"
+
+namespace {
+
+void bindCube(int unit, GLuint cube) {
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    glBindTexture(GL_TEXTURE_CUBE_MAP, cube);
+}
+
+// Per-object uniforms, textures and the draw call; the sky walls skip the time upload.
+void drawObject(const ShaderProgram& program, const SceneObject& object, bool sendTime) {
+    glUniform1i(program.reflection, object.reflection ? 1 : 0);
+    object.bindAttributes(true);
+    glActiveTexture(GL_TEXTURE0 + kObjectTextureUnit);
+    glBindTexture(GL_TEXTURE_2D, object.texture);
+    glUniform1f(program.useTexture, object.texture != 0 ? 1.0f : 0.0f);
+    glUniform1f(program.tessellation, object.tessellation ? 1.0f : 0.0f);
+    glUniform3fv(program.tessOuter, 1, glm::value_ptr(object.tessOuter));
+    glUniform2fv(program.tessInner, 1, glm::value_ptr(object.tessInner));
+
+    const glm::mat4 model = object.modelMatrix();
+    const glm::mat4 projection = mainCamera.projectionMatrix();
+    const glm::mat4 view = mainCamera.viewMatrix();
+    const glm::mat4 mvp = projection * view * model;
+    glUniform3fv(program.cameraPosWorld, 1, glm::value_ptr(mainCamera.position));
+    glUniformMatrix4fv(program.projMat, 1, GL_FALSE, glm::value_ptr(projection));
+    glUniformMatrix4fv(program.viewMatrix, 1, GL_FALSE, glm::value_ptr(view));
+    glUniformMatrix4fv(program.modelMatrix, 1, GL_FALSE, glm::value_ptr(model));
+    glUniformMatrix4fv(program.mvp, 1, GL_FALSE, glm::value_ptr(mvp));
+    if (sendTime) glUniform1f(program.elapsedTime, static_cast<float>(loop.currentTime));
+    object.draw(true);
+}
+
+}  // namespace
+
+void renderScenePass() {
+    const ShaderProgram& sceneProgram = programs.sceneProgram;
+    glViewport(0, 0, kSceneTargetSize, kSceneTargetSize);
+    glBindFramebuffer(GL_FRAMEBUFFER, targets.sceneTarget.framebuffer);
+    glUseProgram(sceneProgram.program);
+
+    const glm::vec3 light = lightCube().position;
+    glUniform3f(sceneProgram.lightSourcePosition, light.x, light.y, light.z);
+    glUniform3fv(sceneProgram.cameraPosWorld, 1, glm::value_ptr(mainCamera.position));
+    glUniform1i(sceneProgram.varShadow, loop.shadowMode);
+
+    // Mode 1 reads the depth cube as plain values (variance shadows use the colour cube);
+    // the other modes compare against it.
+    bindCube(kShadowDepthUnit, targets.shadowCubeTarget.depthCube);
+    if (loop.shadowMode == 1) {
+        glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_MODE, GL_NONE);
+    } else {
+        glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
+        glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_FUNC, GL_LESS);
+    }
+    beginPass(PassId::Mipmaps);
+    glGenerateMipmap(GL_TEXTURE_CUBE_MAP);
+    bindCube(kShadowColorUnit, targets.shadowCubeTarget.colorCube);
+    glGenerateMipmap(GL_TEXTURE_CUBE_MAP);
+    bindCube(kReflectionColorUnit, targets.reflectionCubeTarget.colorCube);
+    glGenerateMipmap(GL_TEXTURE_CUBE_MAP);
+    endPass(PassId::Mipmaps);
+
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glUniform1f(sceneProgram.elapsedTime, static_cast<float>(loop.currentTime));
+
+    // The sky is the background: drawn first from temporary copies, writing no depth.
+    glDisable(GL_DEPTH_TEST);
+    glDepthMask(GL_FALSE);
+    for (std::size_t i = 0; i < kSkyPlaneCount && i < scene.skyPlanes.size(); ++i) {
+        const SceneObject plane = scene.skyPlanes[i];
+        drawObject(sceneProgram, plane, false);
+    }
+
+    glEnable(GL_DEPTH_TEST);
+    glDepthMask(GL_TRUE);
+    for (const SceneObject& object : scene.sceneObjects) drawObject(sceneProgram, object, true);
+}

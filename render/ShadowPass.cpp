@@ -1,0 +1,75 @@
+#include "render/ShadowPass.h"
+
+#include <GL/glew.h>
+
+#include <glm/gtc/matrix_transform.hpp>
+#include <glm/gtc/type_ptr.hpp>
+
+#include "app/Loop.h"
+#include "camera/Camera.h"
+#include "render/Programs.h"
+#include "render/Targets.h"
+#include "scene/Animation.h"
+#include "scene/Scene.h"
+
+CubeFaces cubeFaces;
+
+namespace {
+
+// "LICHT" is the light's own cube: it sits inside the light and would shadow everything.
+const char* const kLightName = "LICHT";
+
+glm::mat4 lightProjection() {
+    return glm::perspective(toRadians(90.0f), 1.0f, kLightNearPlane, kLightFarPlane);
+}
+
+}  // namespace
+
+std::array<glm::mat4, 6> cubeFaceViews(glm::vec3 eye) {
+    std::array<glm::mat4, 6> views;
+    for (std::size_t k = 0; k < views.size(); ++k) {
+        views[k] = glm::lookAt(eye, eye + cubeFaceDirections[k], cubeFaceUps[k]);
+    }
+    return views;
+}
+
+void renderShadowPass() {
+    const ShaderProgram& shadow = programs.shadowProgram;
+    CubeMapTarget& target = targets.shadowCubeTarget;
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+
+    cubeFaces.faceMatrices.fill(glm::mat4(1.0f));
+    const glm::vec3 light = lightCube().position;
+    const std::array<glm::mat4, 6> views = cubeFaceViews(light);
+    const glm::mat4 projection = lightProjection();
+    for (std::size_t k = 0; k < views.size(); ++k) {
+        cubeFaces.faceMatrices[k] = projection * views[k];
+    }
+
+    glUseProgram(shadow.program);
+    glUniformMatrix4fv(shadow.cubeFaceMatrices, 6, GL_FALSE,
+                       glm::value_ptr(cubeFaces.faceMatrices[0]));
+    glUniform3f(shadow.lightSourcePosition, light.x, light.y, light.z);
+
+    attachCubeMapTarget(target);
+    // Nothing drawn on a texel: as far as the moments can say, and the far depth.
+    glClearColor(1.0f, 1.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glViewport(0, 0, kCubeFaceSize, kCubeFaceSize);
+
+    // The timeline moves objects and the camera now; the light matrices above stay.
+    animationStep(loop.currentTime);
+
+    const glm::mat4 identity(1.0f);
+    glUniformMatrix4fv(shadow.transToRef, 1, GL_FALSE, glm::value_ptr(identity));
+
+    for (const SceneObject& object : scene.sceneObjects) {
+        if (object.name == kLightName) continue;
+        object.bindAttributes(false);
+        const glm::mat4 model = object.modelMatrix();
+        glUniform3fv(shadow.cameraPosWorld, 1, glm::value_ptr(mainCamera.position));
+        glUniformMatrix4fv(shadow.modelMatrix, 1, GL_FALSE, glm::value_ptr(model));
+        object.draw(false);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}

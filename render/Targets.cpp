@@ -1,0 +1,116 @@
+#include "render/Targets.h"
+
+#include <algorithm>
+#include <cstdio>
+
+Targets targets;
+
+namespace {
+
+void setWrap(GLenum target, GLint mode) {
+    glTexParameteri(target, GL_TEXTURE_WRAP_S, mode);
+    glTexParameteri(target, GL_TEXTURE_WRAP_T, mode);
+    glTexParameteri(target, GL_TEXTURE_WRAP_R, mode);
+}
+
+void setFilters(GLenum target, GLint mag, GLint min) {
+    glTexParameteri(target, GL_TEXTURE_MAG_FILTER, mag);
+    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, min);
+}
+
+void allocateCubeFaces(GLint internalFormat, GLenum format, GLenum type) {
+    for (GLenum face = 0; face < 6; ++face) {
+        glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, internalFormat, kCubeFaceSize,
+                     kCubeFaceSize, 0, format, type, nullptr);
+    }
+}
+
+}  // namespace
+
+bool checkFramebuffer() {
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) return true;
+    std::printf("Framebuffer not complete: %u\n", glCheckFramebufferStatus(GL_FRAMEBUFFER));
+    return false;
+}
+
+void createCubeMapTarget(GLuint& framebuffer, GLuint& depthCube, GLuint& colorCube) {
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+
+    GLfloat maxAnisotropy = 1.0f;
+    glGenTextures(1, &depthCube);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, depthCube);
+    setWrap(GL_TEXTURE_CUBE_MAP, GL_REPEAT);
+    setFilters(GL_TEXTURE_CUBE_MAP, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST);
+    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
+    maxAnisotropy = std::min(maxAnisotropy, kCubeMapAnisotropyLimit);
+    glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
+    allocateCubeFaces(GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_UNSIGNED_BYTE);
+
+    glGenTextures(1, &colorCube);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, colorCube);
+    setWrap(GL_TEXTURE_CUBE_MAP, GL_CLAMP_TO_EDGE);
+    setFilters(GL_TEXTURE_CUBE_MAP, GL_LINEAR, GL_LINEAR);
+    glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
+    allocateCubeFaces(GL_RGB32F, GL_RGB, GL_FLOAT);
+
+    std::printf("%u\n", glGetError());
+    // The framebuffer has no attachments yet, so it cannot be complete here; the passes check
+    // it when they first attach the cubes.
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void createSceneTarget() {
+    SceneTarget& scene = targets.sceneTarget;
+    glGenFramebuffers(1, &scene.framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, scene.framebuffer);
+
+    glGenTextures(1, &scene.depthTexture);
+    glBindTexture(GL_TEXTURE_2D, scene.depthTexture);
+    setWrap(GL_TEXTURE_2D, GL_CLAMP_TO_EDGE);
+    setFilters(GL_TEXTURE_2D, GL_LINEAR, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, kSceneTargetSize, kSceneTargetSize, 0,
+                 GL_DEPTH_COMPONENT, GL_UNSIGNED_BYTE, nullptr);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, scene.depthTexture,
+                           0);
+
+    glGenTextures(1, &scene.colorTexture);
+    glBindTexture(GL_TEXTURE_2D, scene.colorTexture);
+    setWrap(GL_TEXTURE_2D, GL_CLAMP_TO_EDGE);
+    setFilters(GL_TEXTURE_2D, GL_LINEAR, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB32F, kSceneTargetSize, kSceneTargetSize, 0, GL_RGB,
+                 GL_FLOAT, nullptr);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, scene.colorTexture,
+                           0);
+
+    checkFramebuffer();
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void createQuadBuffer() {
+    static constexpr GLfloat corners[8] = {-1.0f, -1.0f, 1.0f, -1.0f, -1.0f, 1.0f, 1.0f, 1.0f};
+    glGenBuffers(1, &targets.quadBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, targets.quadBuffer);
+    glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    std::printf("%u\n", glGetError());
+}
+
+void createTargets() {
+    glGetError();  // drop whatever start-up left pending; the numbers below are ours
+    CubeMapTarget& shadow = targets.shadowCubeTarget;
+    createCubeMapTarget(shadow.framebuffer, shadow.depthCube, shadow.colorCube);
+    CubeMapTarget& reflection = targets.reflectionCubeTarget;
+    createCubeMapTarget(reflection.framebuffer, reflection.depthCube, reflection.colorCube);
+    createSceneTarget();
+    createQuadBuffer();
+}
+
+void attachCubeMapTarget(CubeMapTarget& target) {
+    glFramebufferTexture(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, target.depthCube, 0);
+    glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, target.colorCube, 0);
+    if (!target.checked) {
+        target.checked = true;
+        checkFramebuffer();
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <GL/glew.h>
+
+// Sizes of the off-screen images.
+inline constexpr int kCubeFaceSize = 512;      // each face of the shadow and reflection cubes
+inline constexpr int kSceneTargetSize = 1024;  // the square scene image
+
+// Upper bound for the cube maps' anisotropy. The cubes are read with explicit filter taps, where
+// anisotropic filtering adds nothing to the picture, and on a software rasteriser it makes every
+// cube lookup many times slower; raise it to let the driver's maximum through.
+inline constexpr float kCubeMapAnisotropyLimit = 1.0f;
+
+// Texture units shared by the passes; the stage files bind their samplers to the same numbers.
+inline constexpr int kSceneDepthUnit = 7;
+inline constexpr int kSceneColorUnit = 8;
+inline constexpr int kShadowDepthUnit = 9;
+inline constexpr int kObjectTextureUnit = 10;
+inline constexpr int kShadowColorUnit = 11;
+inline constexpr int kReflectionColorUnit = 12;
+
+// A layered render target: a depth cube and a float colour cube, attached by the pass that
+// renders into it.
+struct CubeMapTarget {
+    GLuint framebuffer = 0;
+    GLuint depthCube = 0;
+    GLuint colorCube = 0;
+    bool checked = false;  // completeness reported once, at the first attachment
+};
+
+// The camera's view: a square depth and float colour image.
+struct SceneTarget {
+    GLuint framebuffer = 0;
+    GLuint depthTexture = 0;  // sceneDepthTexture
+    GLuint colorTexture = 0;  // sceneColorTexture
+};
+
+// Everything on the GPU that the passes of a frame share, created once at start-up.
+struct Targets {
+    CubeMapTarget shadowCubeTarget;      // shadowDepthCube, shadowColorCube
+    CubeMapTarget reflectionCubeTarget;  // reflectionDepthCube, reflectionColorCube
+    SceneTarget sceneTarget;
+    GLuint quadBuffer = 0;  // four 2D vertices of a full-screen triangle strip
+};
+
+extern Targets targets;
+
+// Start-up: one framebuffer and its two cube textures (nothing attached yet). Prints the pending
+// GL error number.
+void createCubeMapTarget(GLuint& framebuffer, GLuint& depthCube, GLuint& colorCube);
+// Start-up: the scene framebuffer with its depth and colour textures attached; reports an
+// incomplete framebuffer.
+void createSceneTarget();
+// Start-up: the full-screen quad's vertex buffer. Prints the pending GL error number.
+void createQuadBuffer();
+// Start-up: all of the above, in order, for the global targets.
+void createTargets();
+
+// Each frame, with the target's framebuffer bound: attaches both cubes, all six faces, at
+// level 0. The first time for a target it also checks the framebuffer and reports it when it is
+// incomplete (only now are there attachments to check).
+void attachCubeMapTarget(CubeMapTarget& target);
+
+// Prints "Framebuffer not complete: <status>" when the bound framebuffer is incomplete.
+// Returns whether it was complete.
+bool checkFramebuffer();

@@ -1,0 +1,272 @@
+// The four passes on small hand-built scenes: what each writes into its target, what it leaves
+// out, and the uniforms and GL state that the next pass relies on.
+#include <GL/glew.h>
+
+#include <algorithm>
+#include <glm/gtc/type_ptr.hpp>
+#include <vector>
+
+#include "app/Loop.h"
+#include "app/Platform.h"
+#include "camera/Camera.h"
+#include "render/PostProcessPass.h"
+#include "render/ReflectionPass.h"
+#include "render/ScenePass.h"
+#include "render/ShadowPass.h"
+#include "scene/Animation.h"
+#include "scene/Scene.h"
+#include "support/GlFixture.h"
+#include "support/PipelineSupport.h"
+
+namespace {
+
+constexpr int kPositiveX = 0;
+constexpr int kNegativeX = 1;
+constexpr int kPositiveZ = 4;
+
+// Centre texel of a face read by readCubeFace, as RGB (or depth in x).
+glm::vec3 centreTexel(const std::vector<float>& texels, bool depth) {
+    const std::size_t channels = depth ? 1 : 3;
+    const std::size_t i =
+        (static_cast<std::size_t>(kCubeFaceSize / 2) * kCubeFaceSize + kCubeFaceSize / 2) *
+        channels;
+    return depth ? glm::vec3(texels[i]) : glm::vec3(texels[i], texels[i + 1], texels[i + 2]);
+}
+
+class PassTest : public GlTest {
+protected:
+    void SetUp() override {
+        GlTest::SetUp();
+        ensurePipeline();
+        scene.sceneObjects.clear();
+        scene.skyPlanes.clear();
+        releaseAnimations();
+        loop = LoopState{};
+        // Far from the empty timeline's flag windows, which open at clock 0.
+        loop.currentTime = 100.0;
+        platform().clock = [] { return 100.0; };
+        mainCamera = Camera{};
+    }
+    void TearDown() override {
+        scene.sceneObjects.clear();
+        scene.skyPlanes.clear();
+        releaseAnimations();
+        GlTest::TearDown();
+    }
+};
+
+// How many texels of the scene image hold anything but the clear colour.
+double coveredShare() {
+    std::vector<float> pixels(static_cast<std::size_t>(kSceneTargetSize) * kSceneTargetSize * 3);
+    glBindTexture(GL_TEXTURE_2D, targets.sceneTarget.colorTexture);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_FLOAT, pixels.data());
+    std::size_t covered = 0;
+    for (std::size_t i = 0; i < pixels.size(); i += 3) {
+        if (pixels[i] + pixels[i + 1] + pixels[i + 2] > 0.0f) ++covered;
+    }
+    return static_cast<double>(covered) / static_cast<double>(pixels.size() / 3);
+}
+
+// A camera 6 units above the origin, looking straight down at a 10 x 10 floor.
+void buildFloorScene() {
+    scene.sceneObjects.push_back(makeCube("LICHT", glm::vec3(0, 20, 0), 0.5f, glm::vec3(1)));
+    scene.sceneObjects.push_back(
+        makeCube("testcube", glm::vec3(0, 1, 0), 0.5f, glm::vec3(1, 0, 0)));
+    scene.sceneObjects.push_back(makeFloor("Plane", 5.0f, glm::vec3(0.5f)));
+    mainCamera.position = glm::vec3(0, 6, 0);
+    mainCamera.setAngles(89.0f, 0.0f);
+}
+
+glm::mat4 uniformMatrix(GLuint program, GLint location) {
+    glm::mat4 m(0.0f);
+    glGetUniformfv(program, location, glm::value_ptr(m));
+    return m;
+}
+
+void expectNear(const glm::mat4& a, const glm::mat4& b, float tolerance) {
+    for (int c = 0; c < 4; ++c) {
+        for (int r = 0; r < 4; ++r) EXPECT_NEAR(a[c][r], b[c][r], tolerance) << c << "," << r;
+    }
+}
+
+}  // namespace
+
+TEST_F(PassTest, ShadowPassLeavesOutTheLightCubeAndClearsWhatNothingCovers) {
+    // The light sits inside its own cube, which would cover every face if it were drawn.
+    scene.sceneObjects.push_back(makeCube("LICHT", glm::vec3(0), 1.0f, glm::vec3(1)));
+    scene.sceneObjects.push_back(makeCube("Block", glm::vec3(5, 0, 0), 0.5f, glm::vec3(1)));
+    renderShadowPass();
+
+    const CubeMapTarget& shadow = targets.shadowCubeTarget;
+    const glm::vec3 empty = centreTexel(readCubeFace(shadow.colorCube, kNegativeX, false), false);
+    EXPECT_EQ(empty, glm::vec3(1.0f, 1.0f, 0.0f));
+    const std::vector<float> emptyDepth = readCubeFace(shadow.depthCube, kNegativeX, true);
+    EXPECT_TRUE(
+        std::all_of(emptyDepth.begin(), emptyDepth.end(), [](float d) { return d == 1.0f; }));
+
+    // The block's near face is 4.5 units from the light: distance and its square over 300.
+    const glm::vec3 block = centreTexel(readCubeFace(shadow.colorCube, kPositiveX, false), false);
+    EXPECT_NEAR(block.x, 4.5f / 300.0f, 1e-4f);
+    EXPECT_NEAR(block.y, block.x * block.x, 1e-5f);
+    EXPECT_LT(centreTexel(readCubeFace(shadow.depthCube, kPositiveX, true), true).x, 1.0f);
+
+    GLint bound = -1;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+    EXPECT_EQ(bound, 0);
+}
+
+TEST_F(PassTest, ShadowPassRunsTheAnimationStepBeforeItDraws) {
+    scene.sceneObjects.push_back(makeCube("LICHT", glm::vec3(0), 1.0f, glm::vec3(1)));
+    scene.sceneObjects.push_back(makeCube("Block", glm::vec3(5, 0, 0), 0.5f, glm::vec3(1)));
+    SceneObject& block = scene.sceneObjects[1];
+    block.visible = false;
+    // A finished reveal track: this frame's step puts the block on +Z and shows it.
+    PointTrack reveal;
+    reveal.startTime = 0.0;
+    reveal.endTime = 1.0;
+    reveal.target = &block;
+    reveal.interpolate = lerpVec3;
+    addPoint(reveal, glm::vec3(0, 0, 5), glm::vec3(0, 0, 5));
+    timeline.revealTracks.push_back(reveal);
+
+    renderShadowPass();
+    EXPECT_TRUE(block.visible);
+    const CubeMapTarget& shadow = targets.shadowCubeTarget;
+    EXPECT_NEAR(centreTexel(readCubeFace(shadow.colorCube, kPositiveZ, false), false).x,
+                4.5f / 300.0f, 1e-4f);
+    EXPECT_EQ(centreTexel(readCubeFace(shadow.colorCube, kPositiveX, false), false),
+              glm::vec3(1.0f, 1.0f, 0.0f));
+}
+
+TEST_F(PassTest, ReflectionPassLeavesOutEveryObjectNamedLikeTheReflector) {
+    scene.sceneObjects.push_back(makeCube("LICHT", glm::vec3(0, 10, 0), 0.5f, glm::vec3(1)));
+    // The reflector surrounds the cube's centre; its namesake would cover -X.
+    scene.sceneObjects.push_back(makeCube("testcube", glm::vec3(0), 1.0f, glm::vec3(1)));
+    scene.sceneObjects.push_back(makeCube("testcube", glm::vec3(-5, 0, 0), 0.5f, glm::vec3(1)));
+    scene.sceneObjects.push_back(makeCube("Block", glm::vec3(5, 0, 0), 0.5f, glm::vec3(1)));
+    renderShadowPass();
+    renderReflectionPass();
+
+    const GLuint cube = targets.reflectionCubeTarget.colorCube;
+    EXPECT_EQ(centreTexel(readCubeFace(cube, kNegativeX, false), false), glm::vec3(0.0f));
+    const glm::vec3 block = centreTexel(readCubeFace(cube, kPositiveX, false), false);
+    EXPECT_GT(block.x + block.y + block.z, 0.0f);
+    // The light cube is drawn into the reflection, glowing.
+    const glm::vec3 light = centreTexel(readCubeFace(cube, 2, false), false);
+    EXPECT_GT(light.x, 1.0f);
+}
+
+TEST_F(PassTest, WireframeShowsInTheSceneImageOnlyAndThePostQuadIsFilled) {
+    buildFloorScene();
+    renderShadowPass();
+    renderReflectionPass();
+    renderScenePass();
+    EXPECT_GT(coveredShare(), 0.5);
+
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    renderScenePass();
+    EXPECT_LT(coveredShare(), 0.2);
+
+    // A white scene image, with lines still switched on: the whole window turns bright.
+    glBindFramebuffer(GL_FRAMEBUFFER, targets.sceneTarget.framebuffer);
+    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glm::mat4 old(1.0f);
+    runPostProcessPass(mainCamera.viewProjectionMatrix(), old, 1.0f / 30.0f);
+    GLint mode[2] = {};
+    glGetIntegerv(GL_POLYGON_MODE, mode);
+    EXPECT_EQ(mode[0], GL_FILL);
+    for (const glm::ivec2& p : {glm::ivec2(5, 5), glm::ivec2(300, 500), glm::ivec2(1000, 700)}) {
+        unsigned char rgb[3] = {};
+        glReadBuffer(GL_BACK);
+        glReadPixels(p.x, p.y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+        EXPECT_GT(rgb[0], 200) << p.x << "," << p.y;
+    }
+}
+
+TEST_F(PassTest, ScenePassDrawsPatchesAndSetsTheDepthCubeCompareModeFromTheShadowMode) {
+    buildFloorScene();
+    for (int mode : {1, 2, 0}) {
+        loop.shadowMode = mode;
+        renderScenePass();
+        GLint compare = -1;
+        glActiveTexture(GL_TEXTURE0 + kShadowDepthUnit);
+        glGetTexParameteriv(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_MODE, &compare);
+        EXPECT_EQ(compare, mode == 1 ? GL_NONE : GL_COMPARE_REF_TO_TEXTURE) << mode;
+        GLint varShadow = -1;
+        glGetUniformiv(programs.sceneProgram.program, programs.sceneProgram.varShadow, &varShadow);
+        EXPECT_EQ(varShadow, mode);
+    }
+    GLint patchVertices = 0;
+    glGetIntegerv(GL_PATCH_VERTICES, &patchVertices);
+    EXPECT_EQ(patchVertices, 3);
+}
+
+TEST_F(PassTest, OldViewProjIsTheIdentityOnTheFirstFrameAndEqualsViewProjForAStillCamera) {
+    scene.sceneObjects.push_back(makeCube("LICHT", glm::vec3(0, 0, -10), 0.5f, glm::vec3(1)));
+    // Looking down -Z from the origin: the light is straight ahead.
+    const glm::mat4 viewProjection = mainCamera.viewProjectionMatrix();
+    glm::mat4 old(1.0f);
+    const ShaderProgram& post = programs.postProgram;
+
+    runPostProcessPass(viewProjection, old, 1.0f / 30.0f);
+    expectNear(uniformMatrix(post.program, post.oldViewProj), glm::mat4(1.0f), 0.0f);
+    expectNear(old, viewProjection, 0.0f);
+
+    runPostProcessPass(viewProjection, old, 1.0f / 30.0f);
+    const glm::mat4 sent = uniformMatrix(post.program, post.viewProj);
+    expectNear(uniformMatrix(post.program, post.oldViewProj), sent, 0.0f);
+    expectNear(uniformMatrix(post.program, post.invViewProj) * sent, glm::mat4(1.0f), 1e-4f);
+
+    float light[3] = {};
+    glGetUniformfv(post.program, post.lightSourcePosScreenSpace, light);
+    EXPECT_NEAR(light[0], 0.0f, 1e-6f);
+    EXPECT_NEAR(light[1], 0.0f, 1e-6f);
+    for (GLuint attribute = 0; attribute < 4; ++attribute) {
+        GLint enabled = GL_TRUE;
+        glGetVertexAttribiv(attribute, GL_VERTEX_ATTRIB_ARRAY_ENABLED, &enabled);
+        EXPECT_EQ(enabled, GL_FALSE) << attribute;
+    }
+}
+
+TEST_F(PassTest, MotionBlurNeedsARealPreviousCameraAndFollowsItsMotion) {
+    buildFloorScene();
+    renderShadowPass();
+    renderReflectionPass();
+    renderScenePass();
+    const glm::mat4 viewProjection = mainCamera.viewProjectionMatrix();
+    auto windowPicture = [&](glm::mat4 old) {
+        runPostProcessPass(viewProjection, old, 1.0f / 30.0f);
+        std::vector<unsigned char> pixels(static_cast<std::size_t>(kWindowWidth) * kWindowHeight *
+                                          3);
+        glReadBuffer(GL_BACK);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, kWindowWidth, kWindowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    };
+    const auto still = windowPicture(viewProjection);
+    // The identity before the first frame is no camera: no smear at all.
+    EXPECT_EQ(windowPicture(glm::mat4(1.0f)), still);
+
+    Camera moved = mainCamera;
+    moved.position.x += 1.0f;
+    const auto blurred = windowPicture(moved.viewProjectionMatrix());
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < still.size(); ++i) changed += still[i] != blurred[i] ? 1 : 0;
+    EXPECT_GT(changed, still.size() / 100);
+}
+
+TEST_F(PassTest, FramesOfTheWholeDemoRaiseNoGlError) {
+    // The real start-up and frame code over the moments that switch modes and features:
+    // PCF shadows (3 s), variance shadows (5 s), the water (31 s), wireframe (53 s).
+    static double clock = 0.0;
+    platform().clock = [] { return clock; };
+    platform().keyDown = [](int) { return false; };
+    captureStdout([] { startUp(); });
+    for (double t : {0.5, 3.0, 5.0, 31.0, 53.0}) {
+        clock = t;
+        renderFrame(t);
+    }
+    EXPECT_EQ(scene.sceneObjects.size(), 21u);
+    EXPECT_TRUE(loop.wireframe);
+}

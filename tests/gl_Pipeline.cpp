@@ -1,0 +1,182 @@
+// Programs, uniform locations, render targets and constant uniforms, as start-up leaves them.
+#include <GL/glew.h>
+
+#include <string>
+
+#include "render/Programs.h"
+#include "render/Targets.h"
+#include "support/GlFixture.h"
+#include "support/PipelineSupport.h"
+
+namespace {
+
+GLint textureLevelParameter(GLenum target, GLenum name) {
+    GLint value = 0;
+    glGetTexLevelParameteriv(target, 0, name, &value);
+    return value;
+}
+
+GLint textureParameter(GLenum target, GLenum name) {
+    GLint value = 0;
+    glGetTexParameteriv(target, name, &value);
+    return value;
+}
+
+int samplerUnit(GLuint program, const char* name) {
+    const GLint location = glGetUniformLocation(program, name);
+    if (location < 0) return -1;
+    GLint unit = -1;
+    glGetUniformiv(program, location, &unit);
+    return unit;
+}
+
+void expectCube(GLuint cube, GLint internalFormat, GLint wrap, GLint minFilter) {
+    glBindTexture(GL_TEXTURE_CUBE_MAP, cube);
+    for (GLenum face = 0; face < 6; ++face) {
+        const GLenum target = GL_TEXTURE_CUBE_MAP_POSITIVE_X + face;
+        EXPECT_EQ(textureLevelParameter(target, GL_TEXTURE_WIDTH), kCubeFaceSize);
+        EXPECT_EQ(textureLevelParameter(target, GL_TEXTURE_HEIGHT), kCubeFaceSize);
+        EXPECT_EQ(textureLevelParameter(target, GL_TEXTURE_INTERNAL_FORMAT), internalFormat);
+    }
+    EXPECT_EQ(textureParameter(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_S), wrap);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_R), wrap);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER), minFilter);
+}
+
+void expectSceneTexture(GLuint texture, GLint internalFormat) {
+    glBindTexture(GL_TEXTURE_2D, texture);
+    EXPECT_EQ(textureLevelParameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH), kSceneTargetSize);
+    EXPECT_EQ(textureLevelParameter(GL_TEXTURE_2D, GL_TEXTURE_HEIGHT), kSceneTargetSize);
+    EXPECT_EQ(textureLevelParameter(GL_TEXTURE_2D, GL_TEXTURE_INTERNAL_FORMAT), internalFormat);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T), GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+}
+
+}  // namespace
+
+TEST_F(GlTest, StartUpPrintsNoErrorForEachTargetAndCompilesEveryStageCleanly) {
+    const std::string& output = ensurePipeline();
+    // Each stage's compile line with no log after it, each link with an empty log line; the
+    // three error numbers of the targets; no incomplete framebuffer.
+    EXPECT_EQ(output.find("rror"), std::string::npos) << output;
+    EXPECT_EQ(output.find("arning"), std::string::npos) << output;
+    EXPECT_EQ(output.find("Framebuffer not complete"), std::string::npos) << output;
+    const std::size_t targetsAt = output.rfind("Linking program\n\n");
+    ASSERT_NE(targetsAt, std::string::npos) << output;
+    EXPECT_EQ(output.substr(targetsAt + 17), "0\n0\n0\n");
+
+    for (const ShaderProgram* p : {&programs.shadowProgram, &programs.reflectionProgram,
+                                   &programs.sceneProgram, &programs.postProgram}) {
+        GLint linked = GL_FALSE;
+        glGetProgramiv(p->program, GL_LINK_STATUS, &linked);
+        EXPECT_EQ(linked, GL_TRUE);
+    }
+    EXPECT_NE(programs.shadowProgram.program, programs.reflectionProgram.program);
+}
+
+TEST_F(GlTest, TargetsHaveTheSizesFormatsWrapsAndFiltersOfTheTextureTable) {
+    ensurePipeline();
+    for (const CubeMapTarget* cube : {&targets.shadowCubeTarget, &targets.reflectionCubeTarget}) {
+        expectCube(cube->depthCube, GL_DEPTH_COMPONENT24, GL_REPEAT, GL_NEAREST_MIPMAP_NEAREST);
+        expectCube(cube->colorCube, GL_RGB32F, GL_CLAMP_TO_EDGE, GL_LINEAR);
+    }
+    expectSceneTexture(targets.sceneTarget.depthTexture, GL_DEPTH_COMPONENT24);
+    expectSceneTexture(targets.sceneTarget.colorTexture, GL_RGB32F);
+
+    glBindFramebuffer(GL_FRAMEBUFFER, targets.sceneTarget.framebuffer);
+    EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), GLenum(GL_FRAMEBUFFER_COMPLETE));
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+
+    GLint size = 0;
+    glBindBuffer(GL_ARRAY_BUFFER, targets.quadBuffer);
+    glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &size);
+    float corners[8] = {};
+    glGetBufferSubData(GL_ARRAY_BUFFER, 0, sizeof corners, corners);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    EXPECT_EQ(size, 32);
+    const float expected[8] = {-1, -1, 1, -1, -1, 1, 1, 1};
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(corners[i], expected[i]) << i;
+}
+
+TEST_F(GlTest, CubeTargetsAreCompleteOnceTheirCubesAreAttached) {
+    ensurePipeline();
+    for (CubeMapTarget* cube : {&targets.shadowCubeTarget, &targets.reflectionCubeTarget}) {
+        CubeMapTarget copy = *cube;
+        copy.checked = false;
+        glBindFramebuffer(GL_FRAMEBUFFER, copy.framebuffer);
+        const std::string output = captureStdout([&] { attachCubeMapTarget(copy); });
+        EXPECT_EQ(output, "");
+        EXPECT_TRUE(copy.checked);
+        EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), GLenum(GL_FRAMEBUFFER_COMPLETE));
+        GLint layered = GL_FALSE;
+        glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT,
+                                              GL_FRAMEBUFFER_ATTACHMENT_LAYERED, &layered);
+        EXPECT_EQ(layered, GL_TRUE);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+TEST_F(GlTest, AnIncompleteFramebufferIsReportedWithItsStatus) {
+    GLuint framebuffer = 0;
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    bool complete = true;
+    const std::string output = captureStdout([&] { complete = checkFramebuffer(); });
+    EXPECT_FALSE(complete);
+    EXPECT_EQ(output, "Framebuffer not complete: " +
+                          std::to_string(GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT) + "\n");
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &framebuffer);
+}
+
+TEST_F(GlTest, SamplersAreBoundToTheirUnitsByTheStageFiles) {
+    ensurePipeline();
+    EXPECT_EQ(samplerUnit(programs.sceneProgram.program, "shadowDepthCube"), kShadowDepthUnit);
+    EXPECT_EQ(samplerUnit(programs.sceneProgram.program, "objectTexture"), kObjectTextureUnit);
+    EXPECT_EQ(samplerUnit(programs.sceneProgram.program, "shadowMoments"), kShadowColorUnit);
+    EXPECT_EQ(samplerUnit(programs.sceneProgram.program, "reflectionCube"), kReflectionColorUnit);
+    EXPECT_EQ(samplerUnit(programs.reflectionProgram.program, "shadowDepthCube"), kShadowDepthUnit);
+    EXPECT_EQ(samplerUnit(programs.reflectionProgram.program, "objectTexture"), kObjectTextureUnit);
+    EXPECT_EQ(samplerUnit(programs.postProgram.program, "sceneDepth"), kSceneDepthUnit);
+    EXPECT_EQ(samplerUnit(programs.postProgram.program, "sceneColor"), kSceneColorUnit);
+}
+
+TEST_F(GlTest, EveryUniformThatThePassesNeedIsFoundAndTheConstantsAreSet) {
+    ensurePipeline();
+    const ShaderProgram& shadow = programs.shadowProgram;
+    for (GLint location : {shadow.lightSourcePosition, shadow.nearFarPlane, shadow.cubeFaceMatrices,
+                           shadow.modelMatrix}) {
+        EXPECT_NE(location, -1);
+    }
+    const ShaderProgram& scene = programs.sceneProgram;
+    for (GLint location :
+         {scene.reflection, scene.texSize, scene.lightSourcePosition, scene.nearFarPlane, scene.mvp,
+          scene.modelMatrix, scene.viewMatrix, scene.projMat, scene.cameraPosWorld,
+          scene.elapsedTime, scene.useTexture, scene.tessellation, scene.tessOuter, scene.tessInner,
+          scene.kernelSize, scene.mipmapLevel, scene.varShadow}) {
+        EXPECT_NE(location, -1);
+    }
+    const ShaderProgram& post = programs.postProgram;
+    for (GLint location : {post.viewProj, post.invViewProj, post.oldViewProj, post.numSamples,
+                           post.lightSourcePosScreenSpace, post.flareRadius, post.dTime}) {
+        EXPECT_NE(location, -1);
+    }
+
+    // The reflection stage has no use for near_far_plane: its location is -1, set harmlessly.
+    for (const ShaderProgram* p : {&programs.shadowProgram, &programs.sceneProgram}) {
+        float nearFar[2] = {};
+        glGetUniformfv(p->program, p->nearFarPlane, nearFar);
+        EXPECT_FLOAT_EQ(nearFar[0], 0.1f);
+        EXPECT_FLOAT_EQ(nearFar[1], 300.0f);
+    }
+    GLint texSize = 0;
+    GLint kernelSize = 0;
+    float mipmapLevel = 0.0f;
+    glGetUniformiv(scene.program, scene.texSize, &texSize);
+    glGetUniformiv(scene.program, scene.kernelSize, &kernelSize);
+    glGetUniformfv(scene.program, scene.mipmapLevel, &mipmapLevel);
+    EXPECT_EQ(texSize, 512);
+    EXPECT_EQ(kernelSize, 4);
+    EXPECT_FLOAT_EQ(mipmapLevel, 0.5f);
+}
