@@ -19,6 +19,9 @@ namespace fs = std::filesystem;
 
 constexpr std::uint16_t k3dsMainChunkId = 0x4D4D;
 constexpr std::uint32_t k3dsChunkHeaderBytes = 6;
+constexpr std::uint16_t k3dsKeyframeChunkId = 0xB000;
+constexpr std::uint16_t k3dsFirstNodeChunkId = 0xB001;
+constexpr std::uint16_t k3dsLastNodeChunkId = 0xB007;
 
 bool hasExtension3ds(const std::string& path) {
     std::string extension = fs::path(path).extension().string();
@@ -26,6 +29,56 @@ bool hasExtension3ds(const std::string& path) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     return extension == ".3ds";
+}
+
+struct ChunkHeader {
+    std::uint16_t id = 0;
+    std::uint32_t length = 0;
+};
+
+std::optional<ChunkHeader> readChunkHeader(std::ifstream& in, std::uint64_t at) {
+    std::array<unsigned char, k3dsChunkHeaderBytes> header{};
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(at));
+    if (!in.read(reinterpret_cast<char*>(header.data()), header.size())) return std::nullopt;
+    ChunkHeader chunk;
+    chunk.id = static_cast<std::uint16_t>(header[0] | (header[1] << 8));
+    chunk.length = static_cast<std::uint32_t>(header[2]) |
+                   (static_cast<std::uint32_t>(header[3]) << 8) |
+                   (static_cast<std::uint32_t>(header[4]) << 16) |
+                   (static_cast<std::uint32_t>(header[5]) << 24);
+    return chunk;
+}
+
+// Counts the node chunks (ids 0xB001 to 0xB007) of the key-frame sections (0xB000) directly
+// inside the main chunk of `mainLength` bytes, up to one past the limit. Stops where the chunk
+// structure breaks; the importer reports that itself.
+std::size_t keyframeNodeCount(std::ifstream& in, std::uint32_t mainLength) {
+    std::size_t nodes = 0;
+    std::uint64_t at = k3dsChunkHeaderBytes;
+    while (at + k3dsChunkHeaderBytes <= mainLength) {
+        const std::optional<ChunkHeader> chunk = readChunkHeader(in, at);
+        if (!chunk || chunk->length < k3dsChunkHeaderBytes || chunk->length > mainLength - at) {
+            break;
+        }
+        if (chunk->id == k3dsKeyframeChunkId) {
+            const std::uint64_t end = at + chunk->length;
+            std::uint64_t inner = at + k3dsChunkHeaderBytes;
+            while (inner + k3dsChunkHeaderBytes <= end) {
+                const std::optional<ChunkHeader> node = readChunkHeader(in, inner);
+                if (!node || node->length < k3dsChunkHeaderBytes || node->length > end - inner) {
+                    break;
+                }
+                if (node->id >= k3dsFirstNodeChunkId && node->id <= k3dsLastNodeChunkId &&
+                    ++nodes > kMax3dsKeyframeNodes) {
+                    return nodes;
+                }
+                inner += node->length;
+            }
+        }
+        at += chunk->length;
+    }
+    return nodes;
 }
 
 std::optional<std::string> mainChunkProblem(const std::string& path, std::uintmax_t fileSize) {
@@ -43,6 +96,10 @@ std::optional<std::string> mainChunkProblem(const std::string& path, std::uintma
     if (length < k3dsChunkHeaderBytes || length > fileSize) {
         return "the 3DS main chunk length " + std::to_string(length) +
                " does not fit the file of " + std::to_string(fileSize) + " bytes";
+    }
+    if (keyframeNodeCount(in, length) > kMax3dsKeyframeNodes) {
+        return "the 3DS key-frame section has more than " + std::to_string(kMax3dsKeyframeNodes) +
+               " nodes";
     }
     return std::nullopt;
 }

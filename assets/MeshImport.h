@@ -12,6 +12,9 @@ struct SceneObject;
 // scene is far below them.
 inline constexpr std::uintmax_t kMaxMeshFileBytes = 64u * 1024u * 1024u;
 inline constexpr std::size_t kMaxMeshVertices = 4'000'000;
+// The importer builds its node tree from the nodes of a 3DS key-frame section recursively, one
+// stack frame per level, and a file of some 20,000 nested nodes overflows the stack.
+inline constexpr std::size_t kMax3dsKeyframeNodes = 4096;
 
 // Post-processing for every import: Assimp's real-time quality preset plus a check of the
 // structure it hands back.
@@ -19,7 +22,8 @@ unsigned int meshImportFlags();
 
 // Cheap checks before the importer sees a file: it exists, is a regular file of at most
 // kMaxMeshFileBytes, and for .3ds files starts with a main chunk (id 0x4D4D) whose length fits
-// in the file. Returns what is wrong, or nothing.
+// in the file and holds at most kMax3dsKeyframeNodes key-frame nodes. Returns what is wrong, or
+// nothing.
 std::optional<std::string> meshFileProblem(const std::string& path);
 
 // Checks an imported scene before its meshes are copied: every face index below its mesh's

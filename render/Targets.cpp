@@ -25,6 +25,14 @@ void allocateCubeFaces(GLint internalFormat, GLenum format, GLenum type) {
     }
 }
 
+// The stage files read every cube at level 0 only (explicit level 0 or zero gradients), so the
+// per-frame mipmap rebuild of the scene pass has nothing to build below it.
+void limitToSampledLevels() {
+#ifndef PELK_STRAIGHTFORWARD
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_LEVEL, kCubeMapSampledLevels - 1);
+#endif
+}
+
 }  // namespace
 
 bool checkFramebuffer() {
@@ -46,6 +54,7 @@ void createCubeMapTarget(GLuint& framebuffer, GLuint& depthCube, GLuint& colorCu
     maxAnisotropy = std::min(maxAnisotropy, kCubeMapAnisotropyLimit);
     glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
     allocateCubeFaces(GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_UNSIGNED_BYTE);
+    limitToSampledLevels();
 
     glGenTextures(1, &colorCube);
     glBindTexture(GL_TEXTURE_CUBE_MAP, colorCube);
@@ -53,6 +62,7 @@ void createCubeMapTarget(GLuint& framebuffer, GLuint& depthCube, GLuint& colorCu
     setFilters(GL_TEXTURE_CUBE_MAP, GL_LINEAR, GL_LINEAR);
     glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
     allocateCubeFaces(GL_RGB32F, GL_RGB, GL_FLOAT);
+    limitToSampledLevels();
 
     std::printf("%u\n", glGetError());
     // The framebuffer has no attachments yet, so it cannot be complete here; the passes check

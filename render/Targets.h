@@ -11,6 +11,10 @@ inline constexpr int kSceneTargetSize = 1024;  // the square scene image
 // cube lookup many times slower; raise it to let the driver's maximum through.
 inline constexpr float kCubeMapAnisotropyLimit = 1.0f;
 
+// Mipmap levels of the cube maps that the stage files sample (level 0 only). The cubes are
+// limited to them, so that the scene pass's per-frame mipmap rebuild builds nothing unused.
+inline constexpr int kCubeMapSampledLevels = 1;
+
 // Texture units shared by the passes; the stage files bind their samplers to the same numbers.
 inline constexpr int kSceneDepthUnit = 7;
 inline constexpr int kSceneColorUnit = 8;

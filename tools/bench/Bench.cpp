@@ -1,0 +1,405 @@
+// pelk-bench: runs the demo's start-up and frame code against a set clock and times frames at
+// fixed moments of the timeline.
+//
+//   pelk-bench [--at SECONDS ...] [--frames N] [--warmup N] [--json FILE]
+//
+// After the start-up the tool presents the demo's first frame, then, for each moment (default
+// 3, 20, 45 and 60 s after the animation set-up), plays the timeline up to it and renders the
+// warm-up frames and N measured frames, 1/30 s apart, the first measured one at the moment.
+// For each moment it reports the CPU wall time per frame (renderFrame up to the return of
+// presentFrame; median and p95) and the GPU time of the four passes and of the mipmap rebuilds
+// (GL_TIME_ELAPSED queries; "scene" excludes the mipmap rebuilds that lie inside it); for the
+// whole run the renderer, the time from process start to the first presented frame and the
+// peak resident memory. The window is the demo's, with the swap interval set to 0 so that a
+// display's refresh does not cap the figures.
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/Loop.h"
+#include "app/Platform.h"
+#include "render/PassTimer.h"
+#include "scene/Animation.h"
+#include "tools/bench/GpuPassTimer.h"
+#include "tools/bench/Stats.h"
+
+namespace {
+
+constexpr double kFrameStep = 1.0 / 30.0;
+constexpr std::size_t kPassCount = static_cast<std::size_t>(PassId::Count);
+// The order of the table's columns: the passes in frame order, then the mipmap rebuilds.
+constexpr PassId kColumns[] = {PassId::Shadow, PassId::Reflection, PassId::Scene, PassId::Post,
+                               PassId::Mipmaps};
+
+struct Options {
+    std::vector<double> moments{3.0, 20.0, 45.0, 60.0};
+    int frames = 20;
+    int warmup = 3;
+    std::string jsonPath;
+};
+
+void usage() {
+    std::fprintf(stderr,
+                 "usage: pelk-bench [--at SECONDS ...] [--frames N] [--warmup N] [--json FILE]\n"
+                 "  --at      a moment of the timeline to measure (repeatable; default 3 20 45 "
+                 "60)\n"
+                 "  --frames  measured frames per moment (default 20)\n"
+                 "  --warmup  frames rendered before each moment and not counted (default 3)\n"
+                 "  --json    also write the results as JSON to FILE\n");
+}
+
+bool parseNumber(const char* text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    return end != text && *end == '\0';
+}
+
+std::optional<Options> parseOptions(int argc, char** argv) {
+    Options options;
+    bool momentsGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") return std::nullopt;
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "pelk-bench: %s needs a value\n", arg.c_str());
+            return std::nullopt;
+        }
+        const char* value = argv[++i];
+        double number = 0.0;
+        if (arg == "--json") {
+            options.jsonPath = value;
+            continue;
+        }
+        const bool isNumber = parseNumber(value, number);
+        if (arg == "--at" && isNumber && number >= 0.0) {
+            if (!momentsGiven) options.moments.clear();
+            momentsGiven = true;
+            options.moments.push_back(number);
+        } else if (arg == "--frames" && isNumber && number >= 1.0 && number <= 10000.0) {
+            options.frames = static_cast<int>(number);
+        } else if (arg == "--warmup" && isNumber && number >= 0.0 && number <= 10000.0) {
+            options.warmup = static_cast<int>(number);
+        } else {
+            std::fprintf(stderr, "pelk-bench: bad option or value: %s %s\n", arg.c_str(), value);
+            return std::nullopt;
+        }
+    }
+    std::sort(options.moments.begin(), options.moments.end());
+    options.moments.erase(std::unique(options.moments.begin(), options.moments.end()),
+                          options.moments.end());
+    return options;
+}
+
+// Seconds since the process started (from the kernel's record of its start, in clock ticks),
+// or nothing where that is not available.
+std::optional<double> secondsSinceProcessStart() {
+    std::ifstream stat("/proc/self/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // The command name is in parentheses and may contain spaces; the fields after it count
+    // from 3 (state), and the start time is field 22.
+    const std::size_t close = text.rfind(')');
+    if (close == std::string::npos) return std::nullopt;
+    std::istringstream fields(text.substr(close + 1));
+    std::string field;
+    for (int index = 3; index <= 22 && (fields >> field); ++index) {
+        if (index != 22) continue;
+        const long ticksPerSecond = sysconf(_SC_CLK_TCK);
+        timespec now{};
+        if (ticksPerSecond <= 0 || clock_gettime(CLOCK_BOOTTIME, &now) != 0) return std::nullopt;
+        const double started = std::strtod(field.c_str(), nullptr) / ticksPerSecond;
+        return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9 - started;
+    }
+    return std::nullopt;
+}
+
+double peakResidentMiB() {
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0.0;
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB on Linux
+}
+
+// The processor's model name, as the kernel reports it.
+std::string cpuModel() {
+    std::ifstream info("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(info, line)) {
+        if (line.rfind("model name", 0) != 0) continue;
+        const std::size_t colon = line.find(':');
+        if (colon != std::string::npos)
+            return line.substr(line.find_first_not_of(" \t", colon + 1));
+    }
+    return "(unknown)";
+}
+
+std::string glString(GLenum name) {
+    const auto* text = reinterpret_cast<const char*>(glGetString(name));
+    return text != nullptr ? text : "(unknown)";
+}
+
+struct MomentResult {
+    double moment = 0.0;
+    std::vector<double> cpuMs;
+    std::array<std::vector<double>, kPassCount> gpuMs;
+};
+
+struct RunResult {
+    std::string renderer;
+    std::string version;
+    std::string cpu;
+    unsigned cores = 0;
+    std::string rasterThreads;  // LP_NUM_THREADS, where set
+    double firstFrameSeconds = 0.0;
+    bool firstFrameFromProcessStart = true;
+    double peakMiB = 0.0;
+    bool gpuTimes = false;
+    std::vector<MomentResult> moments;
+};
+
+// The clock the frame code reads: whatever the tool says it is.
+double frameClock = 0.0;
+
+// Plays the timeline alone over the frames that are not rendered, 30 a second, as a running
+// demo would have (the camera flight turns the camera from one frame to the next).
+void advanceTimeline(double from, double to) {
+    for (double t = from + kFrameStep; t < to; t += kFrameStep) {
+        frameClock = t;
+        animationStep(t);
+    }
+}
+
+class Bench {
+public:
+    explicit Bench(const Options& options)
+        : options_(options),
+          timer_([this](std::uint64_t frame, const PassTimes& times) { store(frame, times); }) {}
+
+    // Renders and presents one frame at clock t; returns its CPU wall time in milliseconds.
+    double frame(double t, std::uint64_t id) {
+        frameClock = t;
+        timer_.beginFrame(id);
+        const auto begin = std::chrono::steady_clock::now();
+        renderFrame(t);
+        presentFrame();
+        const auto end = std::chrono::steady_clock::now();
+        timer_.endFrame();
+        timer_.collect(1);  // the frame before this one, finished by now
+        lastTime_ = t;
+        return std::chrono::duration<double, std::milli>(end - begin).count();
+    }
+
+    void run(RunResult& result) {
+        result.gpuTimes = timer_.supported();
+        passObserver = &timer_;
+        std::uint64_t id = 0;
+        for (double moment : options_.moments) {
+            const double start =
+                std::max(moment - options_.warmup * kFrameStep, lastTime_ + kFrameStep);
+            advanceTimeline(lastTime_, start);
+            MomentResult& out = result.moments.emplace_back();
+            out.moment = moment;
+            const int total = options_.warmup + options_.frames;
+            for (int i = 0; i < total; ++i) {
+                const bool measured = i >= options_.warmup;
+                const double ms = frame(start + i * kFrameStep, ++id);
+                if (!measured) continue;
+                out.cpuMs.push_back(ms);
+                measured_.insert(id);
+            }
+            timer_.collect(0);
+            for (std::size_t p = 0; p < kPassCount; ++p) {
+                for (const auto& [frameId, times] : gpu_) {
+                    out.gpuMs[p].push_back(times[p]);
+                }
+            }
+            gpu_.clear();
+            measured_.clear();
+        }
+        passObserver = nullptr;
+    }
+
+    void setLastTime(double t) { lastTime_ = t; }
+
+private:
+    void store(std::uint64_t frame, const PassTimes& times) {
+        if (measured_.count(frame) != 0) gpu_[frame] = times;
+    }
+
+    const Options& options_;
+    GpuPassTimer timer_;
+    double lastTime_ = 0.0;
+    std::set<std::uint64_t> measured_;  // the frames of this moment that count
+    std::map<std::uint64_t, PassTimes> gpu_;
+};
+
+void printTable(const RunResult& r, const Options& options) {
+    std::printf("renderer: %s\nGL version: %s\n", r.renderer.c_str(), r.version.c_str());
+    std::printf("machine: %s, %u cores, LP_NUM_THREADS %s\n", r.cpu.c_str(), r.cores,
+                r.rasterThreads.empty() ? "not set" : r.rasterThreads.c_str());
+    std::printf("%d frames per moment, 1/30 s apart, after %d warm-up frames\n", options.frames,
+                options.warmup);
+    std::printf("start-up to first presented frame: %.3f s%s\n", r.firstFrameSeconds,
+                r.firstFrameFromProcessStart ? "" : " (from main)");
+    std::printf("peak resident memory: %.1f MiB\n\n", r.peakMiB);
+    std::printf("%8s | %9s %9s | %s\n", "moment", "CPU frame", "ms", "GPU ms per frame (median)");
+    std::printf("%8s | %9s %9s |", "s", "median", "p95");
+    for (PassId pass : kColumns) std::printf(" %10s", passName(pass));
+    std::printf(" %10s\n", "sum");
+    for (const MomentResult& m : r.moments) {
+        std::printf("%8.2f | %9.1f %9.1f |", m.moment, median(m.cpuMs), percentile(m.cpuMs, 95));
+        double sum = 0.0;
+        for (PassId pass : kColumns) {
+            const double value = median(m.gpuMs[static_cast<std::size_t>(pass)]);
+            sum += value;
+            if (r.gpuTimes) {
+                std::printf(" %10.1f", value);
+            } else {
+                std::printf(" %10s", "n/a");
+            }
+        }
+        if (r.gpuTimes) {
+            std::printf(" %10.1f\n", sum);
+        } else {
+            std::printf(" %10s\n", "n/a");
+        }
+    }
+    std::fflush(stdout);
+}
+
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string jsonNumber(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    return text;
+}
+
+std::string jsonArray(const std::vector<double>& values) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0) out += ", ";
+        out += jsonNumber(values[i]);
+    }
+    return out + "]";
+}
+
+std::string jsonSummary(const std::vector<double>& values) {
+    return "{\"median\": " + jsonNumber(median(values)) +
+           ", \"p95\": " + jsonNumber(percentile(values, 95)) +
+           ", \"samples\": " + jsonArray(values) + "}";
+}
+
+bool writeJson(const std::string& path, const RunResult& r, const Options& options) {
+    std::ofstream out(path);
+    if (!out) return false;
+    out << "{\n  \"renderer\": " << jsonString(r.renderer)
+        << ",\n  \"glVersion\": " << jsonString(r.version) << ",\n  \"cpu\": " << jsonString(r.cpu)
+        << ",\n  \"cores\": " << r.cores << ",\n  \"lpNumThreads\": "
+        << (r.rasterThreads.empty() ? "null" : jsonString(r.rasterThreads))
+        << ",\n  \"frames\": " << options.frames << ",\n  \"warmupFrames\": " << options.warmup
+        << ",\n  \"framesPerSecondOfClock\": " << static_cast<int>(1.0 / kFrameStep + 0.5)
+        << ",\n  \"startupToFirstFrameSeconds\": " << jsonNumber(r.firstFrameSeconds)
+        << ",\n  \"startupMeasuredFrom\": "
+        << (r.firstFrameFromProcessStart ? "\"process start\"" : "\"main\"")
+        << ",\n  \"peakResidentMiB\": " << jsonNumber(r.peakMiB)
+        << ",\n  \"gpuTimes\": " << (r.gpuTimes ? "true" : "false") << ",\n  \"moments\": [";
+    for (std::size_t i = 0; i < r.moments.size(); ++i) {
+        const MomentResult& m = r.moments[i];
+        out << (i > 0 ? "," : "") << "\n    {\"seconds\": " << jsonNumber(m.moment)
+            << ",\n     \"cpuFrameMs\": " << jsonSummary(m.cpuMs) << ",\n     \"gpuMs\": {";
+        bool first = true;
+        for (PassId pass : kColumns) {
+            out << (first ? "" : ",") << "\n       " << jsonString(passName(pass)) << ": "
+                << (r.gpuTimes ? jsonSummary(m.gpuMs[static_cast<std::size_t>(pass)]) : "null");
+            first = false;
+        }
+        out << "}}";
+    }
+    out << "\n  ]\n}\n";
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto mainEntered = std::chrono::steady_clock::now();
+    const std::optional<Options> options = parseOptions(argc, argv);
+    if (!options) {
+        usage();
+        return 2;
+    }
+    platform().clock = [] { return frameClock; };
+    platform().keyDown = [](int) { return false; };
+
+    initWindow();
+    glfwSwapInterval(0);
+    startUp();  // the timeline starts at clock 0
+
+    RunResult result;
+    result.renderer = glString(GL_RENDERER);
+    result.version = glString(GL_VERSION);
+    result.cpu = cpuModel();
+    result.cores = std::thread::hardware_concurrency();
+    if (const char* threads = std::getenv("LP_NUM_THREADS")) result.rasterThreads = threads;
+
+    Bench bench(*options);
+    // The demo's first frame, one frame step after the start-up.
+    frameClock = kFrameStep;
+    renderFrame(kFrameStep);
+    presentFrame();
+    bench.setLastTime(kFrameStep);
+    if (const std::optional<double> sinceStart = secondsSinceProcessStart()) {
+        result.firstFrameSeconds = *sinceStart;
+    } else {
+        result.firstFrameFromProcessStart = false;
+        result.firstFrameSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - mainEntered).count();
+    }
+
+    bench.run(result);
+    result.peakMiB = peakResidentMiB();
+    printTable(result, *options);
+    int status = 0;
+    if (!options->jsonPath.empty()) {
+        if (writeJson(options->jsonPath, result, *options)) {
+            std::printf("wrote %s\n", options->jsonPath.c_str());
+        } else {
+            std::printf("pelk-bench: could not write %s\n", options->jsonPath.c_str());
+            status = 1;
+        }
+    }
+    std::fflush(stdout);
+    shutDown();
+    return status;
+}
