@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The benchmark tool, briefly: two measured frames at one moment; its table and its JSON carry
+# the renderer, the start-up time, the peak memory and a frame and GPU time per pass, and it
+# refuses bad options. Run from the repository root.
+set -u
+
+build=${PELK_BUILD_DIR:?PELK_BUILD_DIR must name the build folder}
+out=${PELK_TEST_OUT:-$build/tests/out}/e2e_bench
+bench=$build/pelk-bench
+mkdir -p "$out"
+rm -f "$out/bench.json"
+
+say() { printf 'e2e_bench: %s\n' "$*"; }
+fail() {
+    say "FAIL: $*"
+    [ -s "$out/bench.out" ] && { say "--- $out/bench.out (last lines)"; tail -n 20 "$out/bench.out"; }
+    exit 1
+}
+
+[ -x "$bench" ] || fail "no pelk-bench in $build"
+[ -n "${DISPLAY:-}" ] || fail "DISPLAY is not set; run the suite through scripts/test"
+export LIBGL_ALWAYS_SOFTWARE=1
+
+for bad in "--frames 0" "--at -1" "--warmup x" "--json" "--bogus 1"; do
+    # shellcheck disable=SC2086 # the options are words on purpose
+    "$bench" $bad >/dev/null 2>&1
+    code=$?
+    [ $code -eq 2 ] || fail "'pelk-bench $bad' ended with $code, expected 2"
+done
+
+timeout 240 "$bench" --at 12 --frames 2 --warmup 1 --json "$out/bench.json" >"$out/bench.out" 2>&1 ||
+    fail "pelk-bench ended with exit code $?"
+
+number='[0-9]+\.[0-9]+'
+grep -Eq '^renderer: .+' "$out/bench.out" || fail "no renderer line"
+grep -Eq "^start-up to first presented frame: $number s" "$out/bench.out" || fail "no start-up time"
+grep -Eq "^peak resident memory: $number MiB" "$out/bench.out" || fail "no peak memory"
+# One row for the moment: CPU median and p95, then five GPU columns and their sum.
+grep -Eq "^ +12\.00 \| +$number +$number \|( +$number){6}$" "$out/bench.out" ||
+    fail "no table row for 12 s with numbers in every column"
+
+json=$(tr -d ' \n' <"$out/bench.json")
+for key in renderer glVersion cpu startupToFirstFrameSeconds peakResidentMiB moments cpuFrameMs; do
+    [[ "$json" == *"\"$key\":"* ]] || fail "the JSON has no \"$key\""
+done
+[[ "$json" == *'"gpuTimes":true'* ]] || fail "the JSON has no GPU times"
+for pass in shadow reflection scene post mipmaps; do
+    [[ "$json" =~ \"$pass\":\{\"median\":$number,\"p95\":$number,\"samples\":\[$number,$number\]\} ]] ||
+        fail "the JSON has no two samples for the $pass pass"
+done
+# The GPU time of the scene pass is more than nothing: its pieces around the mipmap rebuilds
+# were both timed and added.
+[[ "$json" =~ \"scene\":\{\"median\":0\.000 ]] && fail "the scene pass took no GPU time"
+say "PASS"
