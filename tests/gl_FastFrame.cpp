@@ -5,38 +5,20 @@
 
 #include <vector>
 
-#include "app/Loop.h"
-#include "app/Platform.h"
 #include "camera/Camera.h"
 #include "render/ReflectionPass.h"
 #include "render/ScenePass.h"
 #include "render/ShadowPass.h"
-#include "scene/Animation.h"
 #include "scene/Scene.h"
-#include "support/GlFixture.h"
-#include "support/PipelineSupport.h"
+#include "support/PipelineFixture.h"
 
 namespace {
 
-class FastFrameTest : public GlTest {
+class FastFrameTest : public PipelineTest {
 protected:
     void SetUp() override {
-        GlTest::SetUp();
-        ensurePipeline();
-        scene.sceneObjects.clear();
-        scene.skyPlanes.clear();
-        releaseAnimations();
-        loop = LoopState{};
-        loop.currentTime = 100.0;  // far from the empty timeline's flag windows
-        platform().clock = [] { return 100.0; };
-        mainCamera = Camera{};
+        PipelineTest::SetUp();
         mainCamera.aspectRatio = 4.0f / 3.0f;
-    }
-    void TearDown() override {
-        scene.sceneObjects.clear();
-        scene.skyPlanes.clear();
-        releaseAnimations();
-        GlTest::TearDown();
     }
 };
 

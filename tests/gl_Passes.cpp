@@ -7,16 +7,13 @@
 #include <vector>
 
 #include "app/Loop.h"
-#include "app/Platform.h"
 #include "camera/Camera.h"
 #include "render/PostProcessPass.h"
 #include "render/ReflectionPass.h"
 #include "render/ScenePass.h"
 #include "render/ShadowPass.h"
-#include "scene/Animation.h"
 #include "scene/Scene.h"
-#include "support/GlFixture.h"
-#include "support/PipelineSupport.h"
+#include "support/PipelineFixture.h"
 
 namespace {
 
@@ -33,27 +30,7 @@ glm::vec3 centreTexel(const std::vector<float>& texels, bool depth) {
     return depth ? glm::vec3(texels[i]) : glm::vec3(texels[i], texels[i + 1], texels[i + 2]);
 }
 
-class PassTest : public GlTest {
-protected:
-    void SetUp() override {
-        GlTest::SetUp();
-        ensurePipeline();
-        scene.sceneObjects.clear();
-        scene.skyPlanes.clear();
-        releaseAnimations();
-        loop = LoopState{};
-        // Far from the empty timeline's flag windows, which open at clock 0.
-        loop.currentTime = 100.0;
-        platform().clock = [] { return 100.0; };
-        mainCamera = Camera{};
-    }
-    void TearDown() override {
-        scene.sceneObjects.clear();
-        scene.skyPlanes.clear();
-        releaseAnimations();
-        GlTest::TearDown();
-    }
-};
+using PassTest = PipelineTest;
 
 // How many texels of the scene image hold anything but the clear colour.
 double coveredShare() {
