@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The benchmark tool, briefly: two measured frames at one moment; its table and its JSON carry
 # the renderer, the start-up time, the peak memory and a frame and GPU time per pass, and it
-# refuses bad options. Run from the repository root.
+# refuses bad options (and counting instructions outside callgrind). Run from the repository
+# root.
 set -u
 
 build=${PELK_BUILD_DIR:?PELK_BUILD_DIR must name the build folder}
@@ -21,7 +22,7 @@ fail() {
 [ -n "${DISPLAY:-}" ] || fail "DISPLAY is not set; run the suite through scripts/test"
 export LIBGL_ALWAYS_SOFTWARE=1
 
-for bad in "--frames 0" "--at -1" "--warmup x" "--json" "--bogus 1"; do
+for bad in "--frames 0" "--at -1" "--warmup x" "--json" "--bogus 1" "--count-instructions"; do
     # shellcheck disable=SC2086 # the options are words on purpose
     "$bench" $bad >/dev/null 2>&1
     code=$?

@@ -33,6 +33,10 @@
 #include <thread>
 #include <vector>
 
+#ifdef PELK_HAVE_CALLGRIND
+#include <valgrind/callgrind.h>
+#endif
+
 #include "app/Loop.h"
 #include "app/Platform.h"
 #include "render/PassTimer.h"
@@ -53,16 +57,21 @@ struct Options {
     int frames = 20;
     int warmup = 3;
     std::string jsonPath;
+    bool countInstructions = false;  // under callgrind: count the measured frames only
 };
 
 void usage() {
     std::fprintf(stderr,
                  "usage: pelk-bench [--at SECONDS ...] [--frames N] [--warmup N] [--json FILE]\n"
+                 "                  [--count-instructions]\n"
                  "  --at      a moment of the timeline to measure (repeatable; default 3 20 45 "
                  "60)\n"
                  "  --frames  measured frames per moment (default 20)\n"
                  "  --warmup  frames rendered before each moment and not counted (default 3)\n"
-                 "  --json    also write the results as JSON to FILE\n");
+                 "  --json    also write the results as JSON to FILE\n"
+                 "  --count-instructions  under valgrind's callgrind, count the instructions of\n"
+                 "            the measured frames only, one dump per moment (scripts/bench\n"
+                 "            --instructions runs it and reads the dumps)\n");
 }
 
 bool parseNumber(const char* text, double& value) {
@@ -77,6 +86,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") return std::nullopt;
+        if (arg == "--count-instructions") {
+            options.countInstructions = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             std::fprintf(stderr, "pelk-bench: %s needs a value\n", arg.c_str());
             return std::nullopt;
@@ -217,11 +230,14 @@ public:
             const int total = options_.warmup + options_.frames;
             for (int i = 0; i < total; ++i) {
                 const bool measured = i >= options_.warmup;
+                if (measured) startCounting();
                 const double ms = frame(start + i * kFrameStep, ++id);
+                if (measured) stopCounting();
                 if (!measured) continue;
                 out.cpuMs.push_back(ms);
                 measured_.insert(id);
             }
+            dumpCounts(moment);
             timer_.collect(0);
             for (std::size_t p = 0; p < kPassCount; ++p) {
                 for (const auto& [frameId, times] : gpu_) {
@@ -237,6 +253,29 @@ public:
     void setLastTime(double t) { lastTime_ = t; }
 
 private:
+    // Instruction counting: callgrind counts from the start of a measured frame until all of
+    // its rendering is done, and writes one dump per moment, named after it.
+    void startCounting() const {
+#ifdef PELK_HAVE_CALLGRIND
+        if (options_.countInstructions) CALLGRIND_START_INSTRUMENTATION;
+#endif
+    }
+    void stopCounting() const {
+#ifdef PELK_HAVE_CALLGRIND
+        if (!options_.countInstructions) return;
+        glFinish();
+        CALLGRIND_STOP_INSTRUMENTATION;
+#endif
+    }
+    void dumpCounts([[maybe_unused]] double moment) const {
+#ifdef PELK_HAVE_CALLGRIND
+        if (!options_.countInstructions) return;
+        char name[64];
+        std::snprintf(name, sizeof name, "moment %.3f", moment);
+        CALLGRIND_DUMP_STATS_AT(name);
+#endif
+    }
+
     void store(std::uint64_t frame, const PassTimes& times) {
         if (measured_.count(frame) != 0) gpu_[frame] = times;
     }
@@ -358,6 +397,21 @@ int main(int argc, char** argv) {
     if (!options) {
         usage();
         return 2;
+    }
+    if (options->countInstructions) {
+#ifdef PELK_HAVE_CALLGRIND
+        if (!RUNNING_ON_VALGRIND) {
+            std::fprintf(stderr,
+                         "pelk-bench: --count-instructions counts under callgrind only; "
+                         "scripts/bench --instructions runs it so\n");
+            return 2;
+        }
+#else
+        std::fprintf(stderr,
+                     "pelk-bench: --count-instructions needs a build with valgrind's headers "
+                     "(scripts/bench --instructions makes one)\n");
+        return 2;
+#endif
     }
     platform().clock = [] { return frameClock; };
     platform().keyDown = [](int) { return false; };
