@@ -26,17 +26,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# wait_for SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds (0) or time is up (1).
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.1
-    done
-}
-demo_running() { kill -0 "$pid" 2>/dev/null; }
-demo_ended() { ! demo_running; }
+source tests/support/demo_process.sh
 
 [ -x "$pelk" ] || fail "no demo binary at $pelk"
 

@@ -52,16 +52,8 @@ own_display() {
     return 1
 }
 
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.2
-    done
-}
-demo_running() { kill -0 "$pid" 2>/dev/null; }
-demo_ended() { ! demo_running; }
+source tests/support/demo_process.sh
+
 find_window() {
     demo_running || fail "the demo ended before its window appeared ($(ended_how))"
     win=$(xdotool search --all --pid "$pid" --name '^Pelk' 2>/dev/null | head -n 1)

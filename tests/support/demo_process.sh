@@ -1,0 +1,14 @@
+# Helpers for the tests that start the demo as a process; sourced, not run. The caller keeps
+# the demo's process id in $pid.
+
+# wait_for SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds (0) or time is up (1).
+wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -ge "$deadline" ] && return 1
+        sleep 0.1
+    done
+}
+demo_running() { kill -0 "$pid" 2>/dev/null; }
+demo_ended() { ! demo_running; }
