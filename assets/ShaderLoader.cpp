@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <string>
 #include <vector>
 
 #include "app/Platform.h"
@@ -96,4 +97,89 @@ std::uint32_t loadShaderProgram(const char* vertexPath, const char* tessControlP
     glDeleteShader(geometryShader);
     glDeleteShader(fragmentShader);
     return program;
+}
+
+std::string insertDefines(const std::string& source, std::string_view defines) {
+    // Lines of the source text are numbered from 1, the leading newline making line 1 empty.
+    std::size_t lineStart = 0;
+    int lineNumber = 1;
+    while (lineStart <= source.size()) {
+        std::size_t lineEnd = source.find('\n', lineStart);
+        if (lineEnd == std::string::npos) lineEnd = source.size();
+        const std::size_t text = source.find_first_not_of(" \t", lineStart);
+        if (text != std::string::npos && text < lineEnd &&
+            source.compare(text, 8, "#version") == 0) {
+            return source.substr(0, lineEnd) + "\n" + std::string(defines) + "#line " +
+                   std::to_string(lineNumber) + source.substr(lineEnd);
+        }
+        if (lineEnd == source.size()) break;
+        lineStart = lineEnd + 1;
+        ++lineNumber;
+    }
+    // No #version line: the defines come first, and the text keeps its numbering from line 1.
+    return std::string(defines) + "#line 1\n" + source;
+}
+
+namespace {
+
+// Compiles one stage of a variant and attaches it; false, with the compiler's log appended to
+// `log`, when it does not compile.
+bool compileVariantStage(GLenum stage, const char* path, std::string_view defines, GLuint program,
+                         std::string& log) {
+    const GLuint shader = glCreateShader(stage);
+    const std::string source = insertDefines(readShaderSource(path), defines);
+    const char* text = source.c_str();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    if (compiled != GL_TRUE) {
+        GLint length = 0;
+        glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+        std::vector<char> message(static_cast<std::size_t>(length > 1 ? length : 1), '\0');
+        glGetShaderInfoLog(shader, length, nullptr, message.data());
+        log += std::string(path) + ": " + message.data();
+    }
+    glAttachShader(program, shader);
+    glDeleteShader(shader);  // lives on, attached, until the program goes
+    return compiled == GL_TRUE;
+}
+
+}  // namespace
+
+std::uint32_t buildShaderVariant(const char* vertexPath, const char* tessControlPath,
+                                 const char* tessEvaluationPath, const char* geometryPath,
+                                 const char* fragmentPath, std::string_view defines,
+                                 std::string& log) {
+    const bool tessellation =
+        glVersionAtLeast4() && tessControlPath != nullptr && tessEvaluationPath != nullptr;
+    const struct {
+        GLenum stage;
+        const char* path;
+    } stages[] = {{GL_VERTEX_SHADER, vertexPath},
+                  {GL_TESS_CONTROL_SHADER, tessellation ? tessControlPath : nullptr},
+                  {GL_TESS_EVALUATION_SHADER, tessellation ? tessEvaluationPath : nullptr},
+                  {GL_GEOMETRY_SHADER, geometryPath},
+                  {GL_FRAGMENT_SHADER, fragmentPath}};
+    const GLuint program = glCreateProgram();
+    bool compiled = true;
+    for (const auto& stage : stages) {
+        if (stage.path == nullptr) continue;
+        compiled = compileVariantStage(stage.stage, stage.path, defines, program, log) && compiled;
+    }
+    GLint linked = GL_FALSE;
+    if (compiled) {
+        glLinkProgram(program);
+        glGetProgramiv(program, GL_LINK_STATUS, &linked);
+        if (linked != GL_TRUE) {
+            GLint length = 0;
+            glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
+            std::vector<char> message(static_cast<std::size_t>(length > 1 ? length : 1), '\0');
+            glGetProgramInfoLog(program, length, nullptr, message.data());
+            log += message.data();
+        }
+    }
+    if (linked == GL_TRUE) return program;
+    glDeleteProgram(program);
+    return 0;
 }

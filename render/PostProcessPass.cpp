@@ -2,12 +2,27 @@
 
 #include <GL/glew.h>
 
+#include <cmath>
 #include <glm/gtc/type_ptr.hpp>
 
 #include "app/Loop.h"
 #include "render/Programs.h"
 #include "render/Targets.h"
 #include "scene/Scene.h"
+
+bool cameraMoved(const glm::mat4& viewProjection, const glm::mat4& oldViewProjection,
+                 float deltaTime) {
+    // A camera's bottom row holds its unit view direction; the identity (before the first
+    // frame) has none.
+    const glm::vec3 viewDirection(oldViewProjection[0][3], oldViewProjection[1][3],
+                                  oldViewProjection[2][3]);
+    if (glm::dot(viewDirection, viewDirection) < 0.25f || !(deltaTime > 0.0f)) return false;
+    return viewProjection != oldViewProjection;
+}
+
+bool flareOnScreen(glm::vec3 light) {
+    return !(std::abs(light.z) > 1.0f || std::abs(light.x) > 1.3f || std::abs(light.y) > 1.3f);
+}
 
 void runPostProcessPass(const glm::mat4& viewProjection, glm::mat4& oldViewProjection,
                         float deltaTime) {
@@ -27,24 +42,36 @@ void runPostProcessPass(const glm::mat4& viewProjection, glm::mat4& oldViewProje
     glActiveTexture(GL_TEXTURE0 + kSceneDepthUnit);
     glBindTexture(GL_TEXTURE_2D, targets.sceneTarget.depthTexture);
 
-    glUniformMatrix4fv(post.viewProj, 1, GL_FALSE, glm::value_ptr(viewProjection));
-    glUniformMatrix4fv(post.invViewProj, 1, GL_FALSE, glm::value_ptr(inverse));
-    glUniformMatrix4fv(post.oldViewProj, 1, GL_FALSE, glm::value_ptr(oldViewProjection));
-    glUniform1i(post.numSamples, kMotionBlurSamples);
-    glUniform1f(post.dTime, deltaTime);
-
     // The light in normalised device coordinates; behind the camera the quotients fall as they
     // may, and the shader tells that case by z.
     const glm::vec3 light = lightCube().position;
     const glm::vec4 p = viewProjection * glm::vec4(light, 1.0f);
-    glUniform3f(post.lightSourcePosScreenSpace, p.x / p.w, p.y / p.w, p.z / p.w);
-    glUniform1f(post.flareRadius, kFlareRadius);
+    const glm::vec3 lightOnScreen(p.x / p.w, p.y / p.w, p.z / p.w);
+
+    // Every build of the program gets the frame's uniforms; the one that draws carries only the
+    // blur and the flare that this frame needs.
+    for (const ShaderProgram* build : passPrograms(post, programs.postVariants)) {
+        glUseProgram(build->program);
+        glUniformMatrix4fv(build->viewProj, 1, GL_FALSE, glm::value_ptr(viewProjection));
+        glUniformMatrix4fv(build->invViewProj, 1, GL_FALSE, glm::value_ptr(inverse));
+        glUniformMatrix4fv(build->oldViewProj, 1, GL_FALSE, glm::value_ptr(oldViewProjection));
+        glUniform1i(build->numSamples, kMotionBlurSamples);
+        glUniform1f(build->dTime, deltaTime);
+        glUniform3f(build->lightSourcePosScreenSpace, lightOnScreen.x, lightOnScreen.y,
+                    lightOnScreen.z);
+        glUniform1f(build->flareRadius, kFlareRadius);
+    }
+    const ShaderProgram& build = postProgramFor(
+        cameraMoved(viewProjection, oldViewProjection, deltaTime), flareOnScreen(lightOnScreen));
+    glUseProgram(build.program);
 
     glEnableVertexAttribArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, targets.quadBuffer);
     glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     glDisableVertexAttribArray(0);
+
+    glUseProgram(post.program);
 
     oldViewProjection = viewProjection;
     for (GLuint attribute = 0; attribute < 4; ++attribute) glDisableVertexAttribArray(attribute);

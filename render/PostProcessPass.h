@@ -6,6 +6,15 @@
 inline constexpr int kMotionBlurSamples = 4;
 inline constexpr float kFlareRadius = 0.03f;
 
+// Whether this frame's picture moved against the last one: a real previous camera (not the
+// identity of the first frame), time passed, and the matrices differ. Otherwise the frame is
+// drawn without the blur's taps, which would all read the same pixel.
+bool cameraMoved(const glm::mat4& viewProjection, const glm::mat4& oldViewProjection,
+                 float deltaTime);
+// Whether the light, in normalised device coordinates, is close enough to the screen to have a
+// flare: in front of the camera and within 1.3 of the centre on both axes.
+bool flareOnScreen(glm::vec3 light);
+
 // Once per frame, last: draws the scene image onto the window as a filled full-screen quad,
 // with what the motion blur and the light's flare need. Afterwards oldViewProjection holds
 // viewProjection, and vertex attributes 0 to 3 are disabled.

@@ -6,6 +6,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
 #include <string>
+#include <vector>
 
 #include "app/Loop.h"
 #include "camera/Camera.h"
@@ -42,12 +43,17 @@ void renderReflectionPass() {
         cubeFaces.faceMatrices[k] = projection * faceViews[k];
     }
 
+    // The frame's uniforms reach every build of the program: any of them may draw.
     const glm::vec3 light = lightCube().position;
-    glUseProgram(reflection.program);
-    glUniformMatrix4fv(reflection.cubeFaceMatrices, 6, GL_FALSE,
-                       glm::value_ptr(cubeFaces.faceMatrices[0]));
-    glUniformMatrix4fv(reflection.viewMatrix, 6, GL_FALSE, glm::value_ptr(faceViews[0]));
-    glUniform3f(reflection.lightSourcePosition, light.x, light.y, light.z);
+    const std::vector<const ShaderProgram*> builds =
+        passPrograms(reflection, programs.reflectionVariants);
+    for (const ShaderProgram* build : builds) {
+        glUseProgram(build->program);
+        glUniformMatrix4fv(build->cubeFaceMatrices, 6, GL_FALSE,
+                           glm::value_ptr(cubeFaces.faceMatrices[0]));
+        glUniformMatrix4fv(build->viewMatrix, 6, GL_FALSE, glm::value_ptr(faceViews[0]));
+        glUniform3f(build->lightSourcePosition, light.x, light.y, light.z);
+    }
 
     attachCubeMapTarget(target);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -59,18 +65,29 @@ void renderReflectionPass() {
     glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
     glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_FUNC, GL_LESS);
 
-    glUniform1f(reflection.elapsedTime, static_cast<float>(loop.currentTime));
+    for (const ShaderProgram* build : builds) {
+        glUseProgram(build->program);
+        glUniform1f(build->elapsedTime, static_cast<float>(loop.currentTime));
+        glUniform1f(build->useTexture, 1.0f);  // every sky wall counts as textured
+    }
+
+    // Each surface is drawn by the build made for its kind.
+    auto useItsBuild = [&](const SceneObject& object) -> const ShaderProgram& {
+        const ShaderProgram& build = reflectionProgramFor(objectSurface(object, light));
+        glUseProgram(build.program);
+        return build;
+    };
 
     // The sky is the background: drawn first, never hiding anything.
     glDisable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);
-    glUniform1f(reflection.useTexture, 1.0f);
     glActiveTexture(GL_TEXTURE0 + kObjectTextureUnit);
     for (std::size_t i = 0; i < kSkyPlaneCount && i < scene.skyPlanes.size(); ++i) {
         const SceneObject plane = scene.skyPlanes[i];
+        const ShaderProgram& build = useItsBuild(plane);
         plane.bindAttributes(true);
         glBindTexture(GL_TEXTURE_2D, plane.texture);
-        drawObject(reflection, plane);
+        drawObject(build, plane);
     }
     glEnable(GL_DEPTH_TEST);
     glDepthMask(GL_TRUE);
@@ -78,10 +95,12 @@ void renderReflectionPass() {
     const std::string reflectorName = reflector.getName();
     for (const SceneObject& object : scene.sceneObjects) {
         if (object.getName() == reflectorName) continue;
+        const ShaderProgram& build = useItsBuild(object);
         object.bindAttributes(true);
         glBindTexture(GL_TEXTURE_2D, object.texture);
-        glUniform1f(reflection.useTexture, object.texture != 0 ? 1.0f : 0.0f);
-        drawObject(reflection, object);
+        glUniform1f(build.useTexture, object.texture != 0 ? 1.0f : 0.0f);
+        drawObject(build, object);
     }
+    glUseProgram(reflection.program);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }

@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 
 #include <glm/gtc/type_ptr.hpp>
+#include <vector>
 
 #include "app/Loop.h"
 #include "camera/Camera.h"
@@ -49,12 +50,18 @@ void renderScenePass() {
     const ShaderProgram& sceneProgram = programs.sceneProgram;
     glViewport(0, 0, kSceneTargetSize, kSceneTargetSize);
     glBindFramebuffer(GL_FRAMEBUFFER, targets.sceneTarget.framebuffer);
-    glUseProgram(sceneProgram.program);
 
+    // The frame's uniforms reach every build of the program: any of them may draw.
     const glm::vec3 light = lightCube().position;
-    glUniform3f(sceneProgram.lightSourcePosition, light.x, light.y, light.z);
-    glUniform3fv(sceneProgram.cameraPosWorld, 1, glm::value_ptr(mainCamera.position));
-    glUniform1i(sceneProgram.varShadow, loop.shadowMode);
+    const std::vector<const ShaderProgram*> builds =
+        passPrograms(sceneProgram, programs.sceneVariants);
+    for (const ShaderProgram* build : builds) {
+        glUseProgram(build->program);
+        glUniform3f(build->lightSourcePosition, light.x, light.y, light.z);
+        glUniform3fv(build->cameraPosWorld, 1, glm::value_ptr(mainCamera.position));
+        glUniform1i(build->varShadow, loop.shadowMode);
+    }
+    glUseProgram(sceneProgram.program);
 
     // Mode 1 reads the depth cube as plain values (variance shadows use the colour cube);
     // the other modes compare against it.
@@ -75,17 +82,28 @@ void renderScenePass() {
 
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glUniform1f(sceneProgram.elapsedTime, static_cast<float>(loop.currentTime));
+    for (const ShaderProgram* build : builds) {
+        glUseProgram(build->program);
+        glUniform1f(build->elapsedTime, static_cast<float>(loop.currentTime));
+    }
+
+    // Each surface is drawn by the build made for its kind and the frame's shadow mode.
+    auto drawWithItsBuild = [&](const SceneObject& object, bool sendTime) {
+        const ShaderProgram& build = sceneProgramFor(objectSurface(object, light), loop.shadowMode);
+        glUseProgram(build.program);
+        drawObject(build, object, sendTime);
+    };
 
     // The sky is the background: drawn first from temporary copies, writing no depth.
     glDisable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);
     for (std::size_t i = 0; i < kSkyPlaneCount && i < scene.skyPlanes.size(); ++i) {
         const SceneObject plane = scene.skyPlanes[i];
-        drawObject(sceneProgram, plane, false);
+        drawWithItsBuild(plane, false);
     }
 
     glEnable(GL_DEPTH_TEST);
     glDepthMask(GL_TRUE);
-    for (const SceneObject& object : scene.sceneObjects) drawObject(sceneProgram, object, true);
+    for (const SceneObject& object : scene.sceneObjects) drawWithItsBuild(object, true);
+    glUseProgram(sceneProgram.program);
 }

@@ -1,0 +1,197 @@
+// The specialised builds of the scene, reflection and post programs: each is a program of its
+// own, and each draws what the general program draws for the surfaces it serves.
+#include <GL/glew.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "app/Loop.h"
+#include "camera/Camera.h"
+#include "render/PostProcessPass.h"
+#include "render/ReflectionPass.h"
+#include "render/ScenePass.h"
+#include "render/ShadowPass.h"
+#include "scene/Scene.h"
+#include "support/PipelineFixture.h"
+
+namespace {
+
+using VariantTest = PipelineTest;
+
+// One surface of every kind, all in view of the camera and of the reflector: the light's cube,
+// the reflecting cube (element 1), a matte cube, a tessellated floor (the water's kind) and a
+// textured sky wall behind them.
+void buildEveryKind() {
+    scene.sceneObjects.push_back(makeCube("LICHT", glm::vec3(-2, 5, 1), 0.3f, glm::vec3(1)));
+    SceneObject mirror = makeCube("testcube", glm::vec3(1.5f, 1, 0), 0.8f, glm::vec3(1, 0, 0));
+    mirror.reflection = true;
+    scene.sceneObjects.push_back(mirror);
+    scene.sceneObjects.push_back(
+        makeCube("Block", glm::vec3(-1.5f, 1, 0), 0.8f, glm::vec3(0.2f, 0.5f, 0.9f)));
+    SceneObject water = makeFloor("Water", 6.0f, glm::vec3(0.1f, 0.3f, 0.4f));
+    water.tessellation = true;
+    scene.sceneObjects.push_back(water);
+
+    SceneObject wall = makeFloor("sky4", 1.0f, glm::vec3(0.5f));
+    wall.setRotation(90, 0, 0);  // upright, facing +z
+    wall.setPosition(glm::vec3(0, 0, -5));
+    wall.setScale(20.1f, 20.1f, 1);
+    const unsigned char texels[2 * 2 * 3] = {200, 40, 40, 40, 200, 40, 40, 40, 200, 220, 220, 40};
+    glGenTextures(1, &wall.texture);
+    glBindTexture(GL_TEXTURE_2D, wall.texture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glGenerateMipmap(GL_TEXTURE_2D);
+    scene.skyPlanes.push_back(wall);
+
+    mainCamera.position = glm::vec3(0, 3, 8);
+    mainCamera.setAngles(15.0f, 0.0f);
+}
+
+std::vector<float> sceneImage() {
+    std::vector<float> pixels(static_cast<std::size_t>(kSceneTargetSize) * kSceneTargetSize * 3);
+    glBindTexture(GL_TEXTURE_2D, targets.sceneTarget.colorTexture);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_FLOAT, pixels.data());
+    return pixels;
+}
+
+std::vector<float> reflectionCube() {
+    std::vector<float> all;
+    for (int face = 0; face < 6; ++face) {
+        const std::vector<float> texels =
+            readCubeFace(targets.reflectionCubeTarget.colorCube, face, false);
+        all.insert(all.end(), texels.begin(), texels.end());
+    }
+    return all;
+}
+
+std::vector<unsigned char> windowImage() {
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(kWindowWidth) * kWindowHeight * 3);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kWindowWidth, kWindowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+// The largest difference between two pictures, and how many values differ at all.
+template <typename T>
+void expectSamePicture(const std::vector<T>& a, const std::vector<T>& b, double tolerance,
+                       const char* what) {
+    ASSERT_EQ(a.size(), b.size());
+    double largest = 0.0;
+    std::size_t lit = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        largest = std::max(largest, std::abs(static_cast<double>(a[i]) - b[i]));
+        if (a[i] != T{}) ++lit;
+    }
+    EXPECT_LE(largest, tolerance) << what;
+    EXPECT_GT(lit, a.size() / 4) << what << ": the picture is mostly empty";
+}
+
+// Draws with the general programs only, as if no variant had built.
+class GeneralProgramsOnly {
+public:
+    GeneralProgramsOnly()
+        : scene_(programs.sceneVariants),
+          reflection_(programs.reflectionVariants),
+          post_(programs.postVariants) {
+        for (ShaderVariant& v : programs.sceneVariants) v.program = programs.sceneProgram;
+        for (ShaderVariant& v : programs.reflectionVariants) v.program = programs.reflectionProgram;
+        for (ShaderVariant& v : programs.postVariants) v.program = programs.postProgram;
+    }
+    ~GeneralProgramsOnly() {
+        programs.sceneVariants = scene_;
+        programs.reflectionVariants = reflection_;
+        programs.postVariants = post_;
+    }
+
+private:
+    std::vector<ShaderVariant> scene_, reflection_, post_;
+};
+
+void renderCubesAndScene() {
+    renderShadowPass();
+    renderReflectionPass();
+    renderScenePass();
+}
+
+}  // namespace
+
+TEST_F(VariantTest, EveryVariantIsALinkedProgramOfItsOwn) {
+    const struct {
+        const ShaderProgram& general;
+        const std::vector<ShaderVariant>& variants;
+        std::size_t count;
+    } passes[] = {{programs.sceneProgram, programs.sceneVariants, 11},
+                  {programs.reflectionProgram, programs.reflectionVariants, 3},
+                  {programs.postProgram, programs.postVariants, 4}};
+    std::vector<GLuint> seen;
+    for (const auto& pass : passes) {
+        ASSERT_EQ(pass.variants.size(), pass.count);
+        for (const ShaderVariant& variant : pass.variants) {
+            const GLuint program = variant.program.program;
+            GLint linked = GL_FALSE;
+            glGetProgramiv(program, GL_LINK_STATUS, &linked);
+            EXPECT_EQ(linked, GL_TRUE) << variant.defines;
+            EXPECT_NE(program, pass.general.program) << variant.defines;
+            EXPECT_EQ(std::count(seen.begin(), seen.end(), program), 0) << variant.defines;
+            seen.push_back(program);
+        }
+    }
+}
+
+TEST_F(VariantTest, SceneAndReflectionVariantsDrawWhatTheGeneralProgramsDrawInEveryShadowMode) {
+    buildEveryKind();
+    // Every kind of surface must meet the build made for it.
+    const glm::vec3 light = lightCube().position;
+    EXPECT_EQ(objectSurface(scene.sceneObjects[0], light), Surface::LightCube);
+    EXPECT_EQ(objectSurface(scene.sceneObjects[1], light), Surface::Mirror);
+    EXPECT_EQ(objectSurface(scene.sceneObjects[2], light), Surface::Matte);
+    EXPECT_EQ(objectSurface(scene.sceneObjects[3], light), Surface::Water);
+    EXPECT_EQ(objectSurface(scene.skyPlanes[0], light), Surface::Sky);
+    for (int mode : {0, 1, 2}) {
+        SCOPED_TRACE(mode);
+        loop.shadowMode = mode;
+        renderCubesAndScene();
+        const std::vector<float> specialised = sceneImage();
+        const std::vector<float> specialisedCube = reflectionCube();
+        {
+            GeneralProgramsOnly general;
+            renderCubesAndScene();
+        }
+        expectSamePicture(specialised, sceneImage(), 1e-3, "scene image");
+        expectSamePicture(specialisedCube, reflectionCube(), 1e-3, "reflection cube");
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+TEST_F(VariantTest, PostVariantsDrawWhatTheGeneralProgramDrawsWithAndWithoutBlurAndFlare) {
+    buildEveryKind();
+    renderCubesAndScene();
+    const glm::mat4 still = mainCamera.viewProjectionMatrix();
+    Camera turned = mainCamera;
+    turned.setAngles(mainCamera.pitch, mainCamera.yaw + 3.0f);
+    const glm::mat4 moving = turned.viewProjectionMatrix();
+    for (bool flareInView : {true, false}) {
+        // The light straight ahead of the camera, or behind it.
+        lightCube().setPosition(flareInView ? glm::vec3(0, 2, 0) : glm::vec3(0, 3, 20));
+        const glm::vec4 light = still * glm::vec4(lightCube().position, 1.0f);
+        EXPECT_EQ(flareOnScreen(glm::vec3(light) / light.w), flareInView);
+        for (const glm::mat4* previous : {&still, &moving}) {
+            SCOPED_TRACE(testing::Message()
+                         << "flare " << flareInView << ", moving " << (previous == &moving));
+            EXPECT_EQ(cameraMoved(still, *previous, 1.0f / 30.0f), previous == &moving);
+            glm::mat4 old = *previous;
+            runPostProcessPass(still, old, 1.0f / 30.0f);
+            const std::vector<unsigned char> specialised = windowImage();
+            {
+                GeneralProgramsOnly general;
+                old = *previous;
+                runPostProcessPass(still, old, 1.0f / 30.0f);
+            }
+            expectSamePicture(specialised, windowImage(), 1.0, "window");
+        }
+    }
+}
