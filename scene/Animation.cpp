@@ -257,12 +257,18 @@ void animationStep(double currentTime) {
         }
         return false;
     });
+    // Like the letters, a slide gets a last update once past its window, so that it ends at its
+    // end value whatever the frame rate.
     visitTracks(timeline.moveTracks, [&](const PointTrack& track) {
         const double clock = readClock();
         if (track.startTime < clock && clock <= track.endTime) {
             placeTarget(track, currentTime, false);
         }
-        return readClock() > track.endTime;
+        if (readClock() > track.endTime) {
+            placeTarget(track, currentTime, false);
+            return true;
+        }
+        return false;
     });
 
     // Inside a window the flag is forced every frame, overriding the controls.
