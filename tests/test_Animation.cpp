@@ -321,6 +321,33 @@ TEST_F(TimelineTest, FlagWindowsOverrideTheControls) {
     EXPECT_FALSE(loop.wireframe);
 }
 
+TEST_F(TimelineTest, AFrameThatJumpsOverAWindowStillAppliesItsSwitchInWindowOrder) {
+    setUpAt(1.0);  // shadowMode 2 from 3 to 5, 1 from 5 to 7, wireframe from 53 to 55
+    loop.shadowMode = 0;
+    stepAt(2.5);
+    stepAt(7.5);  // over both shadow windows: 2, then 1
+    EXPECT_EQ(loop.shadowMode, 1);
+
+    // One window at a time, and each only once.
+    timeline.shadowWindow2Start = 10.0;
+    timeline.shadowWindow1Start = 20.0;
+    stepAt(9.0);
+    stepAt(12.0);
+    EXPECT_EQ(loop.shadowMode, 2);
+    loop.shadowMode = 0;
+    stepAt(19.5);
+    EXPECT_EQ(loop.shadowMode, 0);
+    stepAt(22.0);
+    EXPECT_EQ(loop.shadowMode, 1);
+
+    stepAt(52.0);
+    stepAt(56.0);
+    EXPECT_TRUE(loop.wireframe);
+    loop.wireframe = false;  // Q afterwards
+    stepAt(60.0);
+    EXPECT_FALSE(loop.wireframe);
+}
+
 TEST_F(TimelineTest, CameraFlightRotationLagsLookAtByOneFrame) {
     setUpAt(20.0);  // offsets are 0 from 15 s; flight leg 1 runs from 25 to 29
     const glm::mat4 startRotation = mainCamera.rotation;
