@@ -104,6 +104,14 @@ void flyCamera(const PointTrack& track, float time, float pitchOffset, float yaw
     mainCamera.lookAt(kWorldOrigin);
 }
 
+// A leg's last update: the camera reaches the leg's end and, since no setAngles may follow
+// (between legs, after the flight), the view itself turns to the origin. Left to the frame
+// before, the aim would be that of an earlier point of the leg: degrees off when frames are slow.
+void endFlightLeg(const PointTrack& track, float time, float pitchOffset, float yawOffset) {
+    flyCamera(track, time, pitchOffset, yawOffset);
+    mainCamera.setAngles(mainCamera.pitch, mainCamera.yaw);
+}
+
 // A flag window forces its flag in every frame inside it, and once in a frame that jumped over
 // it (the previous step at or before its start, this one at or after its end), so that a
 // frame longer than the window does not skip it.
@@ -234,7 +242,7 @@ void updateCameraFlight(float time, float pitchOffset, float yawOffset) {
             flyCamera(track, time, pitchOffset, yawOffset);
         }
         if (readClock() > track.endTime) {
-            flyCamera(track, time, pitchOffset, yawOffset);
+            endFlightLeg(track, time, pitchOffset, yawOffset);
             return true;
         }
         return false;

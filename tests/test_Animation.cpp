@@ -368,6 +368,27 @@ TEST_F(TimelineTest, CameraFlightRotationLagsLookAtByOneFrame) {
     expectMat4Near(mainCamera.rotation, rotationOf(looking.pitch, looking.yaw));
 }
 
+TEST_F(TimelineTest, AfterALegTheViewLooksAtTheOriginFromWhereTheLegEnded) {
+    setUpAt(0.0);  // leg 4 ends at 35 s, leg 5 starts at 54 s and ends at 64 s
+    const auto lookingFrom = [](glm::vec3 eye) {
+        Camera camera;
+        camera.position = eye;
+        camera.lookAt(glm::vec3(0.0f));
+        return rotationOf(camera.pitch, camera.yaw);
+    };
+    // Slow frames: the last frame inside a leg is far from its end point.
+    stepAt(34.0);
+    stepAt(36.5);
+    EXPECT_TRUE(mainCamera.position == glm::vec3(40, 10, -50));
+    expectMat4Near(mainCamera.rotation, lookingFrom({40, 10, -50}));
+    stepAt(45.0);
+    expectMat4Near(mainCamera.rotation, lookingFrom({40, 10, -50}));
+
+    stepAt(62.0);
+    stepAt(66.0);
+    expectMat4Near(mainCamera.rotation, lookingFrom({40, 36, -50}));
+}
+
 TEST_F(TimelineTest, WholeRunEndsWithEveryTrackDoneAndEveryObjectInPlace) {
     setUpAt(0.0);
     bool sawWireframe = false;
