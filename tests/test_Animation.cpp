@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <glm/gtc/matrix_transform.hpp>
 #include <string>
 #include <utility>
@@ -389,32 +390,74 @@ TEST_F(TimelineTest, AfterALegTheViewLooksAtTheOriginFromWhereTheLegEnded) {
     expectMat4Near(mainCamera.rotation, lookingFrom({40, 36, -50}));
 }
 
-TEST_F(TimelineTest, WholeRunEndsWithEveryTrackDoneAndEveryObjectInPlace) {
+TEST_F(TimelineTest, SlowFramesPlayTheScriptToItsOutcome) {
+    // The script as it is written down, not as the code's tables hold it: with the set-up at
+    // 0 s the letters fall from 5 s, 3 s each, in this order; tiles and barrels slide from 37
+    // to 40 s; the lamp rises from 42 to 52 s; the camera's legs end at these moments.
+    const std::vector<std::string> fallOrder = {"T", "J", "Z", "O", "T2", "J2", "T3", "Z2", "J3"};
+    const std::vector<std::pair<std::string, glm::vec3>> slides = {
+        {"Plane", {-20, 0, 20}},      {"Plane2", {-20, 0, -20}},   {"Plane3", {20, 0, 20}},
+        {"Plane4", {20, 0, -20}},     {"Barrel", {-450, 0, 450}},  {"Barrel2", {450, 0, 450}},
+        {"Barrel3", {-450, 0, -450}}, {"Barrel4", {450, 0, -450}}, {"Streetlamp", {0, 200, 0}}};
+    const std::vector<std::pair<double, glm::vec3>> legEnds = {{9.0, {50, 0, 0}},
+                                                               {29.0, {30, 40, 30}},
+                                                               {33.0, {30, 10, 10}},
+                                                               {35.0, {40, 10, -50}},
+                                                               {64.0, {40, 36, -50}}};
     setUpAt(0.0);
-    bool sawWireframe = false;
+
+    // Frames 1.9 s apart, as on a slow machine, and a frame at each moment that is checked.
+    std::vector<double> frames;
+    for (int k = 1; k * 1.9 < 70.0; ++k) frames.push_back(k * 1.9);
+    for (std::size_t k = 0; k < fallOrder.size(); ++k) frames.push_back(6.5 + 3.0 * k);
+    for (const auto& [end, point] : legEnds) frames.push_back(end);
+    std::sort(frames.begin(), frames.end());
+
     bool sawShadowMode2 = false;
-    for (int frame = 1; frame <= 70 * 8; ++frame) {
-        stepAt(frame / 8.0);
-        sawWireframe = sawWireframe || loop.wireframe;
+    for (double t : frames) {
+        stepAt(t);
         sawShadowMode2 = sawShadowMode2 || loop.shadowMode == 2;
+        for (std::size_t k = 0; k < fallOrder.size(); ++k) {
+            if (t != 6.5 + 3.0 * k) continue;
+            // Half-way down its fall, the next letter still hidden.
+            const SceneObject* letter = findObject(fallOrder[k]);
+            EXPECT_TRUE(letter->visible) << fallOrder[k];
+            expectVec3Near(letter->position, placeOf(fallOrder[k]) + glm::vec3(0, 10, 0));
+            if (k + 1 < fallOrder.size()) {
+                EXPECT_FALSE(findObject(fallOrder[k + 1])->visible) << fallOrder[k + 1];
+            }
+        }
+        for (const auto& [end, point] : legEnds) {
+            if (t != end) continue;
+            SCOPED_TRACE("the leg ending at " + std::to_string(end));
+            expectVec3Near(mainCamera.position, point);
+        }
     }
     EXPECT_TRUE(timeline.revealTracks.empty());
     EXPECT_TRUE(timeline.moveTracks.empty());
     EXPECT_TRUE(timeline.cameraTracks.empty());
-    EXPECT_TRUE(sawWireframe);
     EXPECT_TRUE(sawShadowMode2);
     EXPECT_EQ(loop.shadowMode, 1);
+    EXPECT_TRUE(loop.wireframe);  // switched on at 52 s, on until Q
 
-    for (const char* letter : {"T", "J", "Z", "O", "T2", "J2", "T3", "Z2", "J3", "Water"}) {
+    for (const std::string& letter : fallOrder) {
         EXPECT_TRUE(findObject(letter)->visible) << letter;
         expectVec3Near(findObject(letter)->position, placeOf(letter));
     }
-    expectVec3Near(findObject("Plane")->position, placeOf("Plane") + glm::vec3(-20, 0, 20));
-    expectVec3Near(findObject("Plane4")->position, placeOf("Plane4") + glm::vec3(20, 0, -20));
-    expectVec3Near(findObject("Barrel3")->position, placeOf("Barrel3") + glm::vec3(-450, 0, -450));
-    expectVec3Near(findObject("Streetlamp")->position,
-                   placeOf("Streetlamp") + glm::vec3(0, 200, 0));
-    expectVec3Near(mainCamera.position, {40, 36, -50});
+    EXPECT_TRUE(findObject("Water")->visible);
+    EXPECT_EQ(findObject("Water")->position, placeOf("Water"));
+    for (const auto& [name, offset] : slides) {
+        const SceneObject* object = findObject(name);
+        expectVec3Near(object->position, placeOf(name) + offset);
+        expectMat4Near(object->translationMatrix,
+                       glm::translate(glm::mat4(1.0f), placeOf(name) + offset));
+    }
+    // The flight ends at its last point, looking at the origin.
+    Camera looking;
+    looking.position = glm::vec3(40, 36, -50);
+    looking.lookAt(glm::vec3(0.0f));
+    EXPECT_EQ(mainCamera.position, looking.position);
+    expectMat4Near(mainCamera.rotation, rotationOf(looking.pitch, looking.yaw));
     // The light is no part of the script.
     EXPECT_EQ(findObject("LICHT")->position, placeOf("LICHT"));
 }
