@@ -83,14 +83,17 @@ void renderFrame(double currentTime) {
     handleInput(loop.deltaTime);
     loop.previousTime = currentTime;
 
-    loop.viewProjection = mainCamera.viewProjectionMatrix();
-
     beginPass(PassId::Shadow);
     renderShadowPass();  // runs the frame's animation step after its clear
     endPass(PassId::Shadow);
     beginPass(PassId::Reflection);
     renderReflectionPass();
     endPass(PassId::Reflection);
+
+    // Taken after the animation step has flown the camera: the matrix the scene pass draws
+    // with, so that the flare and the blur of the post pass match the picture (and the next
+    // frame blurs against it).
+    loop.viewProjection = mainCamera.viewProjectionMatrix();
     if (loop.wireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     beginPass(PassId::Scene);
     renderScenePass();

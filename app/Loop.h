@@ -1,9 +1,8 @@
 #pragma once
 
+#include <glm/glm.hpp>
 #include <optional>
 #include <string>
-
-#include <glm/glm.hpp>
 
 // What the frame loop carries from one frame to the next: the feature flags that the controls
 // and the timeline switch, the clock values and the title counter.
@@ -16,7 +15,7 @@ struct LoopState {
     double currentTime = 0.0;
     double previousTime = 0.0;
     float deltaTime = 0.0f;
-    glm::mat4 viewProjection{1.0f};
+    glm::mat4 viewProjection{1.0f};     // the camera the scene pass draws with this frame
     glm::mat4 oldViewProjection{1.0f};  // identity before the first frame
 };
 
