@@ -33,6 +33,9 @@ void initWindow() {
         std::exit(-10);
     }
     glfwMakeContextCurrent(appWindow);
+    // Keys are read once a frame; sticky keys keep a tap shorter than a frame until it is read,
+    // so that a quick press of F, Q or O is not lost when frames are slow.
+    glfwSetInputMode(appWindow, GLFW_STICKY_KEYS, GLFW_TRUE);
     const GLenum result = glewInit();
     if (result != GLEW_OK) {
         std::cerr << reinterpret_cast<const char*>(glewGetErrorString(result));
