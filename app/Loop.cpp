@@ -3,6 +3,8 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -104,6 +106,18 @@ void renderFrame(double currentTime) {
     beginPass(PassId::Post);
     runPostProcessPass(loop.viewProjection, loop.oldViewProjection, loop.deltaTime);
     endPass(PassId::Post);
+}
+
+void advanceTimeline(double from, double to, double step,
+                     const std::function<void(double)>& setClock) {
+    if (!(step > 0.0)) return;
+    double k = std::max(0.0, std::floor(from / step));
+    while (k * step <= from + kSameMoment) k += 1.0;
+    for (double moment = k * step; moment < to - kSameMoment; moment = (++k) * step) {
+        setClock(moment);
+        animationStep(moment);
+        loop.previousTime = moment;
+    }
 }
 
 void presentFrame() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <glm/glm.hpp>
 #include <optional>
 #include <string>
@@ -39,6 +40,17 @@ std::optional<std::string> frameRateTitle(double currentTime);
 
 // One frame up to the moment before presenting (frame steps 2 to 9), at the given clock value.
 void renderFrame(double currentTime);
+// Plays the timeline alone, drawing nothing, at the moments k * step (k = 1, 2, ...) after
+// `from` and before `to`: the frames that a machine drawing one frame every `step` seconds runs
+// between two frames that a tool renders. Each moment is k times step, not a running sum, so
+// the moments do not depend on `from`; one within kSameMoment of `from` or `to` is left out, as
+// that frame is the tool's own. `setClock` gets each moment before its step, and
+// loop.previousTime follows, as after a rendered frame.
+void advanceTimeline(double from, double to, double step,
+                     const std::function<void(double)>& setClock);
+// Moments closer than this are one frame.
+inline constexpr double kSameMoment = 1e-6;
+
 // Frame step 10: swap, poll events, count the frame.
 void presentFrame();
 // Frame step 11: Escape held, or a close request.
