@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include "assets/Paths.h"
+
 namespace {
 
 // Header fields, little-endian, at their byte offsets.
@@ -64,6 +66,19 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens a picture for reading, or prints why not: the one line for a file that cannot be
+// opened, and for anything but a regular file (a pipe would wait for a writer, for good, and a
+// device may never end) a line naming it.
+FilePtr openPicture(const char* path) {
+    if (fileKind(path) == FileKind::Other) {
+        std::fputs(unusable<int>(path, "not a regular file").message.c_str(), stdout);
+        return nullptr;
+    }
+    FilePtr file(std::fopen(path, "rb"));
+    if (!file) std::printf("Image could not be opened\n");
+    return file;
+}
 
 // Reads and checks the header of an open file; prints the failure line itself.
 std::optional<BmpLayout> readLayout(std::FILE* file, const char* path) {
@@ -254,11 +269,8 @@ std::array<std::vector<std::uint8_t>, kSkyFaceCount> cutSkyFaces(const BmpImage&
 
 std::uint32_t loadBmpTexture(const char* path) {
     std::printf("Reading image %s\n", path);
-    FilePtr file(std::fopen(path, "rb"));
-    if (!file) {
-        std::printf("Image could not be opened\n");
-        return 0;
-    }
+    FilePtr file = openPicture(path);
+    if (!file) return 0;
     const std::optional<BmpLayout> layout = readLayout(file.get(), path);
     if (!layout) return 0;
     if (!fitsGlLimit(layout->width, layout->height, GL_MAX_TEXTURE_SIZE, path)) return 0;
@@ -274,11 +286,8 @@ std::uint32_t loadBmpTexture(const char* path) {
 
 std::optional<std::array<std::uint32_t, 6>> loadSkyboxFaces(const char* path) {
     std::printf("Reading image %s\n", path);
-    FilePtr file(std::fopen(path, "rb"));
-    if (!file) {
-        std::printf("Image could not be opened\n");
-        return std::nullopt;
-    }
+    FilePtr file = openPicture(path);
+    if (!file) return std::nullopt;
     const std::optional<BmpLayout> layout = readLayout(file.get(), path);
     if (!layout) return std::nullopt;
     const BmpResult<int> faceSize = skyFaceSize(layout->width, layout->height, path);

@@ -75,6 +75,18 @@ TEST(BmpLoaders, PrintTheReadingLineThenTheFirstFailingCheck) {
     const std::string square = dir.write("square.bmp", BmpBytes::headerOnly(1024, 1024));
     EXPECT_EQ(skyOutput(square), "Reading image " + square + "\nNot a 3:4 aspekt Ration!\n");
 
+    // Anything but a regular file is refused before it is opened: a pipe (which would hold
+    // start-up for good; the writer here hands over 54 bytes) or a device.
+    const std::string header = "BX" + std::string(kBmpHeaderBytes - 2, '\0');
+    for (const bool sky : {false, true}) {
+        const PipeWithWriter pipe(dir, sky ? "skypipe.bmp" : "pipe.bmp", header);
+        const std::string out = sky ? skyOutput(pipe.path()) : textureOutput(pipe.path());
+        EXPECT_EQ(out, "Reading image " + pipe.path() + "\nNot a usable BMP file " + pipe.path() +
+                           ": not a regular file\n");
+    }
+    EXPECT_EQ(textureOutput("/dev/zero"),
+              "Reading image /dev/zero\nNot a usable BMP file /dev/zero: not a regular file\n");
+
     const std::string tall = dir.write("tall.bmp", BmpBytes::headerOnly(16, 13));
     const std::string tallOut = skyOutput(tall);
     EXPECT_EQ(tallOut.rfind("Reading image " + tall + "\nNot a usable BMP file " + tall, 0), 0u)
