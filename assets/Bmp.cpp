@@ -195,6 +195,13 @@ BmpResult<BmpLayout> readBmpHeader(std::span<const std::uint8_t> header, std::ui
     layout.topDown = storedHeight < 0;
     layout.stride = (kBytesPerPixel * static_cast<std::uint64_t>(width) + 3) & ~std::uint64_t{3};
     const std::uint64_t fullSize = layout.stride * static_cast<std::uint64_t>(height);
+    // The header alone must not decide what the picture costs (54 bytes could claim 768 MiB).
+    if (fullSize > kBmpBytesPerFileByte * fileSize + kBmpFixedAllowance) {
+        return unusable<BmpLayout>(name, std::to_string(width) + " x " + std::to_string(height) +
+                                             " needs " + std::to_string(fullSize) +
+                                             " bytes of pixels, more than a file of " +
+                                             std::to_string(fileSize) + " bytes can stand for");
+    }
 
     // The offset field is trusted only when it points past the header and into the file.
     const std::uint64_t offset = readU32(header, kPixelOffsetAt);

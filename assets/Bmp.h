@@ -14,6 +14,14 @@
 inline constexpr std::size_t kBmpHeaderBytes = 54;
 // Largest width or height accepted, before any GL limit is asked.
 inline constexpr int kMaxBmpSide = 16384;
+// What a picture may cost is bounded by what its file holds: its rows (stride x height bytes;
+// the texture takes about as much again, mipmaps included) may need at most
+// kBmpBytesPerFileByte times the file's size plus kBmpFixedAllowance. So no picture file costs
+// more than a small multiple of its own size plus a fixed amount, whatever its header claims,
+// while a cut file still loads (its missing pixels zero) as long as it holds a quarter of its
+// picture, or the picture is small.
+inline constexpr std::uint64_t kBmpBytesPerFileByte = 4;
+inline constexpr std::uint64_t kBmpFixedAllowance = 64 * 1024;
 // Sky pictures are a cross of six square faces on a 4 x 3 grid.
 inline constexpr int kSkyGridColumns = 4;
 inline constexpr int kSkyGridBands = 3;

@@ -71,8 +71,11 @@ TEST(BmpLoaders, PrintTheReadingLineThenTheFirstFailingCheck) {
     const std::string deepPath = dir.write("deep.bmp", deep.build());
     EXPECT_EQ(skyOutput(deepPath), "Reading image " + deepPath + "\nNot a correct BMP file4\n");
 
-    // 256 differs from 341; the header alone is enough to say so.
-    const std::string square = dir.write("square.bmp", BmpBytes::headerOnly(1024, 1024));
+    // 256 differs from 341.
+    BmpBytes squareBmp;
+    squareBmp.width = 1024;
+    squareBmp.height = 1024;
+    const std::string square = dir.write("square.bmp", squareBmp.build());
     EXPECT_EQ(skyOutput(square), "Reading image " + square + "\nNot a 3:4 aspekt Ration!\n");
 
     // Anything but a regular file is refused before it is opened: a pipe (which would hold
@@ -105,6 +108,33 @@ TEST(BmpHeader, RejectsEmptyNegativeAndAbsurdSizesNamingTheFile) {
         EXPECT_EQ(result.message.back(), '\n');
     }
     EXPECT_TRUE(parse(BmpBytes::headerOnly(16384, 1)).value);
+}
+
+TEST(BmpHeader, APictureCostsNoMoreThanItsFileCanStandFor) {
+    // 54 bytes that claim 16384 x 16384 pixels (768 MiB, more with the texture) are refused.
+    const BmpResult<BmpImage> bomb = parse(BmpBytes::headerOnly(16384, 16384));
+    EXPECT_FALSE(bomb.value);
+    EXPECT_EQ(bomb.message.rfind("Not a usable BMP file test.bmp: 16384 x 16384 needs ", 0), 0u)
+        << bomb.message;
+
+    // The rows (12 bytes each at width 4) may need up to the file's size times the factor plus
+    // the allowance, and not a byte more.
+    const std::uint64_t budget = kBmpBytesPerFileByte * kBmpHeaderBytes + kBmpFixedAllowance;
+    const auto rows = static_cast<std::int32_t>(budget / 12);
+    EXPECT_TRUE(parse(BmpBytes::headerOnly(4, rows)).value);
+    EXPECT_FALSE(parse(BmpBytes::headerOnly(4, rows + 1)).value);
+
+    // A cut picture loads while its file holds a quarter of it (beyond the allowance).
+    BmpBytes big;
+    big.width = 1024;
+    big.height = 1024;  // 3 MiB of rows
+    big.dropTail = 3 * 1024 * 1024 - 800'000;
+    const BmpResult<BmpImage> cut = parse(big.build());
+    ASSERT_TRUE(cut.value);
+    EXPECT_EQ(pixelAt(*cut.value, 5, 0), expected(5, 0));
+    EXPECT_EQ(pixelAt(*cut.value, 5, 1000), (Bgr{0, 0, 0}));
+    big.dropTail = 3 * 1024 * 1024 - 700'000;
+    EXPECT_FALSE(parse(big.build()).value);
 }
 
 TEST(BmpPixels, PaddedRowsAreReadWithTheirPadding) {
