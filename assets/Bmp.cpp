@@ -239,10 +239,11 @@ BmpResult<int> skyFaceSize(int width, int height, const std::string& name) {
     const int faceHeight = height / kSkyGridBands;
     if (faceWidth != faceHeight) return failure<int>("Not a 3:4 aspekt Ration!\n");
     if (faceWidth < 1) return unusable<int>(name, "a sky cross needs at least 4 x 3 pixels");
-    if (width % kSkyGridColumns != 0 || height % kSkyGridBands != 0) {
-        return unusable<int>(name, "a sky cross of " + std::to_string(width) + " x " +
-                                       std::to_string(height) +
-                                       " does not divide into 4 x 3 whole faces");
+    // Rows above the three bands lie in no cell and are left out; columns cannot be, as every
+    // row of the picture is cut at multiples of the face size.
+    if (width % kSkyGridColumns != 0) {
+        return unusable<int>(name, "a sky cross " + std::to_string(width) +
+                                       " pixels wide does not divide into 4 whole faces");
     }
     return {faceWidth, {}};
 }

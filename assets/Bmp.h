@@ -66,7 +66,8 @@ BmpImage decodeBmpPixels(const BmpLayout& layout, std::span<const std::uint8_t> 
 // The whole parse of a file held in memory: header, then pixels.
 BmpResult<BmpImage> parseBmp(std::span<const std::uint8_t> file, const std::string& name);
 
-// The face size of a sky cross of the given size: width / 4, equal to height / 3, both exact.
+// The face size of a sky cross of the given size: width / 4 (exact), equal to height / 3 (rows
+// above the three bands lie in no cell).
 BmpResult<int> skyFaceSize(int width, int height, const std::string& name);
 
 // Cuts the six faces out of a sky cross with faces of `faceSize` pixels. Each face comes back

@@ -90,10 +90,11 @@ TEST(BmpLoaders, PrintTheReadingLineThenTheFirstFailingCheck) {
     EXPECT_EQ(textureOutput("/dev/zero"),
               "Reading image /dev/zero\nNot a usable BMP file /dev/zero: not a regular file\n");
 
-    const std::string tall = dir.write("tall.bmp", BmpBytes::headerOnly(16, 13));
-    const std::string tallOut = skyOutput(tall);
-    EXPECT_EQ(tallOut.rfind("Reading image " + tall + "\nNot a usable BMP file " + tall, 0), 0u)
-        << tallOut;
+    // 17 pixels do not make four whole columns.
+    const std::string wide = dir.write("wide.bmp", BmpBytes::headerOnly(17, 12));
+    const std::string wideOut = skyOutput(wide);
+    EXPECT_EQ(wideOut.rfind("Reading image " + wide + "\nNot a usable BMP file " + wide, 0), 0u)
+        << wideOut;
 }
 
 TEST(BmpHeader, RejectsEmptyNegativeAndAbsurdSizesNamingTheFile) {
@@ -210,11 +211,14 @@ TEST(BmpPixels, TopDownPicturesComeOutBottomUp) {
     }
 }
 
-TEST(SkyFaces, FaceSizeNeedsASquareWholeGrid) {
+TEST(SkyFaces, FaceSizeNeedsFourWholeColumnsOfSquareFaces) {
     EXPECT_EQ(skyFaceSize(2048, 1536, "sky.bmp").value, 512);
     EXPECT_EQ(skyFaceSize(16, 12, "sky.bmp").value, 4);
+    // Rows above the three bands lie in no cell.
+    EXPECT_EQ(skyFaceSize(16, 13, "sky.bmp").value, 4);
+    EXPECT_EQ(skyFaceSize(16, 14, "sky.bmp").value, 4);
     EXPECT_EQ(skyFaceSize(1024, 1024, "sky.bmp").message, "Not a 3:4 aspekt Ration!\n");
-    for (const auto& [width, height] : {std::pair{16, 13}, std::pair{17, 12}, std::pair{3, 2}}) {
+    for (const auto& [width, height] : {std::pair{17, 12}, std::pair{18, 13}, std::pair{3, 2}}) {
         const BmpResult<int> result = skyFaceSize(width, height, "sky.bmp");
         EXPECT_FALSE(result.value) << width << " x " << height;
         EXPECT_EQ(result.message.rfind("Not a usable BMP file sky.bmp: ", 0), 0u) << result.message;
