@@ -33,7 +33,7 @@
 
 namespace {
 
-constexpr double kDefaultFrameStep = 1.0 / 30.0;
+constexpr double kFrameStep = 1.0 / 30.0;  // the default --step
 
 struct Options {
     std::vector<double> times;
@@ -43,7 +43,7 @@ struct Options {
     std::optional<glm::vec3> light;
     int frames = 0;
     std::optional<double> timingStart;
-    double step = kDefaultFrameStep;
+    double step = kFrameStep;
 };
 
 void usage() {
