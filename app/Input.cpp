@@ -89,7 +89,7 @@ void handleInput(float deltaTime) {
     }
 
     // Tilting and the three switches share one chain: while a key early in it is down, the
-    // later ones are not looked at, and a release meanwhile waits until the chain reaches it.
+    // later ones are not acted on, and a release meanwhile waits until the chain reaches it.
     if (down(GLFW_KEY_C)) {
         mainCamera.setAngles(mainCamera.pitch + deltaTime * kCameraSpeed * kTurnFactor,
                              mainCamera.yaw + 0.0f);
