@@ -3,6 +3,8 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -33,6 +35,9 @@ void initWindow() {
         std::exit(-10);
     }
     glfwMakeContextCurrent(appWindow);
+    // Keys are read once a frame; sticky keys keep a tap shorter than a frame until it is read,
+    // so that a quick press of F, Q or O is not lost when frames are slow.
+    glfwSetInputMode(appWindow, GLFW_STICKY_KEYS, GLFW_TRUE);
     const GLenum result = glewInit();
     if (result != GLEW_OK) {
         std::cerr << reinterpret_cast<const char*>(glewGetErrorString(result));
@@ -83,14 +88,17 @@ void renderFrame(double currentTime) {
     handleInput(loop.deltaTime);
     loop.previousTime = currentTime;
 
-    loop.viewProjection = mainCamera.viewProjectionMatrix();
-
     beginPass(PassId::Shadow);
     renderShadowPass();  // runs the frame's animation step after its clear
     endPass(PassId::Shadow);
     beginPass(PassId::Reflection);
     renderReflectionPass();
     endPass(PassId::Reflection);
+
+    // Taken after the animation step has flown the camera: the matrix the scene pass draws
+    // with, so that the flare and the blur of the post pass match the picture (and the next
+    // frame blurs against it).
+    loop.viewProjection = mainCamera.viewProjectionMatrix();
     if (loop.wireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     beginPass(PassId::Scene);
     renderScenePass();
@@ -98,6 +106,18 @@ void renderFrame(double currentTime) {
     beginPass(PassId::Post);
     runPostProcessPass(loop.viewProjection, loop.oldViewProjection, loop.deltaTime);
     endPass(PassId::Post);
+}
+
+void advanceTimeline(double from, double to, double step,
+                     const std::function<void(double)>& setClock) {
+    if (!(step > 0.0)) return;
+    double k = std::max(0.0, std::floor(from / step));
+    while (k * step <= from + kSameMoment) k += 1.0;
+    for (double moment = k * step; moment < to - kSameMoment; moment = (++k) * step) {
+        setClock(moment);
+        animationStep(moment);
+        loop.previousTime = moment;
+    }
 }
 
 void presentFrame() {

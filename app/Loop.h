@@ -1,9 +1,9 @@
 #pragma once
 
+#include <functional>
+#include <glm/glm.hpp>
 #include <optional>
 #include <string>
-
-#include <glm/glm.hpp>
 
 // What the frame loop carries from one frame to the next: the feature flags that the controls
 // and the timeline switch, the clock values and the title counter.
@@ -16,7 +16,7 @@ struct LoopState {
     double currentTime = 0.0;
     double previousTime = 0.0;
     float deltaTime = 0.0f;
-    glm::mat4 viewProjection{1.0f};
+    glm::mat4 viewProjection{1.0f};     // the camera the scene pass draws with this frame
     glm::mat4 oldViewProjection{1.0f};  // identity before the first frame
 };
 
@@ -40,6 +40,17 @@ std::optional<std::string> frameRateTitle(double currentTime);
 
 // One frame up to the moment before presenting (frame steps 2 to 9), at the given clock value.
 void renderFrame(double currentTime);
+// Plays the timeline alone, drawing nothing, at the moments k * step (k = 1, 2, ...) after
+// `from` and before `to`: the frames that a machine drawing one frame every `step` seconds runs
+// between two frames that a tool renders. Each moment is k times step, not a running sum, so
+// the moments do not depend on `from`; one within kSameMoment of `from` or `to` is left out, as
+// that frame is the tool's own. `setClock` gets each moment before its step, and
+// loop.previousTime follows, as after a rendered frame.
+void advanceTimeline(double from, double to, double step,
+                     const std::function<void(double)>& setClock);
+// Moments closer than this are one frame.
+inline constexpr double kSameMoment = 1e-6;
+
 // Frame step 10: swap, poll events, count the frame.
 void presentFrame();
 // Frame step 11: Escape held, or a close request.

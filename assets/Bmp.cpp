@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include "assets/Paths.h"
+
 namespace {
 
 // Header fields, little-endian, at their byte offsets.
@@ -64,6 +66,19 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens a picture for reading, or prints why not: the one line for a file that cannot be
+// opened, and for anything but a regular file (a pipe would wait for a writer, for good, and a
+// device may never end) a line naming it.
+FilePtr openPicture(const char* path) {
+    if (fileKind(path) == FileKind::Other) {
+        std::fputs(unusable<int>(path, "not a regular file").message.c_str(), stdout);
+        return nullptr;
+    }
+    FilePtr file(std::fopen(path, "rb"));
+    if (!file) std::printf("Image could not be opened\n");
+    return file;
+}
 
 // Reads and checks the header of an open file; prints the failure line itself.
 std::optional<BmpLayout> readLayout(std::FILE* file, const char* path) {
@@ -180,6 +195,13 @@ BmpResult<BmpLayout> readBmpHeader(std::span<const std::uint8_t> header, std::ui
     layout.topDown = storedHeight < 0;
     layout.stride = (kBytesPerPixel * static_cast<std::uint64_t>(width) + 3) & ~std::uint64_t{3};
     const std::uint64_t fullSize = layout.stride * static_cast<std::uint64_t>(height);
+    // The header alone must not decide what the picture costs (54 bytes could claim 768 MiB).
+    if (fullSize > kBmpBytesPerFileByte * fileSize + kBmpFixedAllowance) {
+        return unusable<BmpLayout>(name, std::to_string(width) + " x " + std::to_string(height) +
+                                             " needs " + std::to_string(fullSize) +
+                                             " bytes of pixels, more than a file of " +
+                                             std::to_string(fileSize) + " bytes can stand for");
+    }
 
     // The offset field is trusted only when it points past the header and into the file.
     const std::uint64_t offset = readU32(header, kPixelOffsetAt);
@@ -217,10 +239,11 @@ BmpResult<int> skyFaceSize(int width, int height, const std::string& name) {
     const int faceHeight = height / kSkyGridBands;
     if (faceWidth != faceHeight) return failure<int>("Not a 3:4 aspekt Ration!\n");
     if (faceWidth < 1) return unusable<int>(name, "a sky cross needs at least 4 x 3 pixels");
-    if (width % kSkyGridColumns != 0 || height % kSkyGridBands != 0) {
-        return unusable<int>(name, "a sky cross of " + std::to_string(width) + " x " +
-                                       std::to_string(height) +
-                                       " does not divide into 4 x 3 whole faces");
+    // Rows above the three bands lie in no cell and are left out; columns cannot be, as every
+    // row of the picture is cut at multiples of the face size.
+    if (width % kSkyGridColumns != 0) {
+        return unusable<int>(name, "a sky cross " + std::to_string(width) +
+                                       " pixels wide does not divide into 4 whole faces");
     }
     return {faceWidth, {}};
 }
@@ -254,11 +277,8 @@ std::array<std::vector<std::uint8_t>, kSkyFaceCount> cutSkyFaces(const BmpImage&
 
 std::uint32_t loadBmpTexture(const char* path) {
     std::printf("Reading image %s\n", path);
-    FilePtr file(std::fopen(path, "rb"));
-    if (!file) {
-        std::printf("Image could not be opened\n");
-        return 0;
-    }
+    FilePtr file = openPicture(path);
+    if (!file) return 0;
     const std::optional<BmpLayout> layout = readLayout(file.get(), path);
     if (!layout) return 0;
     if (!fitsGlLimit(layout->width, layout->height, GL_MAX_TEXTURE_SIZE, path)) return 0;
@@ -274,11 +294,8 @@ std::uint32_t loadBmpTexture(const char* path) {
 
 std::optional<std::array<std::uint32_t, 6>> loadSkyboxFaces(const char* path) {
     std::printf("Reading image %s\n", path);
-    FilePtr file(std::fopen(path, "rb"));
-    if (!file) {
-        std::printf("Image could not be opened\n");
-        return std::nullopt;
-    }
+    FilePtr file = openPicture(path);
+    if (!file) return std::nullopt;
     const std::optional<BmpLayout> layout = readLayout(file.get(), path);
     if (!layout) return std::nullopt;
     const BmpResult<int> faceSize = skyFaceSize(layout->width, layout->height, path);

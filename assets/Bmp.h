@@ -14,6 +14,14 @@
 inline constexpr std::size_t kBmpHeaderBytes = 54;
 // Largest width or height accepted, before any GL limit is asked.
 inline constexpr int kMaxBmpSide = 16384;
+// What a picture may cost is bounded by what its file holds: its rows (stride x height bytes;
+// the texture takes about as much again, mipmaps included) may need at most
+// kBmpBytesPerFileByte times the file's size plus kBmpFixedAllowance. So no picture file costs
+// more than a small multiple of its own size plus a fixed amount, whatever its header claims,
+// while a cut file still loads (its missing pixels zero) as long as it holds a quarter of its
+// picture, or the picture is small.
+inline constexpr std::uint64_t kBmpBytesPerFileByte = 4;
+inline constexpr std::uint64_t kBmpFixedAllowance = 64 * 1024;
 // Sky pictures are a cross of six square faces on a 4 x 3 grid.
 inline constexpr int kSkyGridColumns = 4;
 inline constexpr int kSkyGridBands = 3;
@@ -58,7 +66,8 @@ BmpImage decodeBmpPixels(const BmpLayout& layout, std::span<const std::uint8_t> 
 // The whole parse of a file held in memory: header, then pixels.
 BmpResult<BmpImage> parseBmp(std::span<const std::uint8_t> file, const std::string& name);
 
-// The face size of a sky cross of the given size: width / 4, equal to height / 3, both exact.
+// The face size of a sky cross of the given size: width / 4 (exact), equal to height / 3 (rows
+// above the three bands lie in no cell).
 BmpResult<int> skyFaceSize(int width, int height, const std::string& name);
 
 // Cuts the six faces out of a sky cross with faces of `faceSize` pixels. Each face comes back

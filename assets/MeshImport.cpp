@@ -51,14 +51,15 @@ std::optional<ChunkHeader> readChunkHeader(std::ifstream& in, std::uint64_t at) 
 }
 
 // Counts the node chunks (ids 0xB001 to 0xB007) of the key-frame sections (0xB000) directly
-// inside the main chunk of `mainLength` bytes, up to one past the limit. Stops where the chunk
-// structure breaks; the importer reports that itself.
-std::size_t keyframeNodeCount(std::ifstream& in, std::uint32_t mainLength) {
-    std::size_t nodes = 0;
-    std::uint64_t at = k3dsChunkHeaderBytes;
-    while (at + k3dsChunkHeaderBytes <= mainLength) {
+// inside the main chunk at `mainStart` of `mainLength` bytes, adding to `nodes` up to one past
+// the limit. Stops where the chunk structure breaks; the importer reports that itself.
+void countKeyframeNodes(std::ifstream& in, std::uint64_t mainStart, std::uint32_t mainLength,
+                        std::size_t& nodes) {
+    const std::uint64_t mainEnd = mainStart + mainLength;
+    std::uint64_t at = mainStart + k3dsChunkHeaderBytes;
+    while (at + k3dsChunkHeaderBytes <= mainEnd) {
         const std::optional<ChunkHeader> chunk = readChunkHeader(in, at);
-        if (!chunk || chunk->length < k3dsChunkHeaderBytes || chunk->length > mainLength - at) {
+        if (!chunk || chunk->length < k3dsChunkHeaderBytes || chunk->length > mainEnd - at) {
             break;
         }
         if (chunk->id == k3dsKeyframeChunkId) {
@@ -71,11 +72,26 @@ std::size_t keyframeNodeCount(std::ifstream& in, std::uint32_t mainLength) {
                 }
                 if (node->id >= k3dsFirstNodeChunkId && node->id <= k3dsLastNodeChunkId &&
                     ++nodes > kMax3dsKeyframeNodes) {
-                    return nodes;
+                    return;
                 }
                 inner += node->length;
             }
         }
+        at += chunk->length;
+    }
+}
+
+// The key-frame nodes of every main chunk at the top level of the file, the first at offset 0:
+// the importer reads them all into one node tree. Up to one past the limit.
+std::size_t keyframeNodeCount(std::ifstream& in, std::uintmax_t fileSize) {
+    std::size_t nodes = 0;
+    std::uint64_t at = 0;
+    while (at + k3dsChunkHeaderBytes <= fileSize && nodes <= kMax3dsKeyframeNodes) {
+        const std::optional<ChunkHeader> chunk = readChunkHeader(in, at);
+        if (!chunk || chunk->length < k3dsChunkHeaderBytes || chunk->length > fileSize - at) {
+            break;
+        }
+        if (chunk->id == k3dsMainChunkId) countKeyframeNodes(in, at, chunk->length, nodes);
         at += chunk->length;
     }
     return nodes;
@@ -97,7 +113,7 @@ std::optional<std::string> mainChunkProblem(const std::string& path, std::uintma
         return "the 3DS main chunk length " + std::to_string(length) +
                " does not fit the file of " + std::to_string(fileSize) + " bytes";
     }
-    if (keyframeNodeCount(in, length) > kMax3dsKeyframeNodes) {
+    if (keyframeNodeCount(in, fileSize) > kMax3dsKeyframeNodes) {
         return "the 3DS key-frame section has more than " + std::to_string(kMax3dsKeyframeNodes) +
                " nodes";
     }

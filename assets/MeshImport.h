@@ -22,8 +22,8 @@ unsigned int meshImportFlags();
 
 // Cheap checks before the importer sees a file: it exists, is a regular file of at most
 // kMaxMeshFileBytes, and for .3ds files starts with a main chunk (id 0x4D4D) whose length fits
-// in the file and holds at most kMax3dsKeyframeNodes key-frame nodes. Returns what is wrong, or
-// nothing.
+// in the file, and its main chunks (the importer reads every one at the top level) hold at most
+// kMax3dsKeyframeNodes key-frame nodes in all. Returns what is wrong, or nothing.
 std::optional<std::string> meshFileProblem(const std::string& path);
 
 // Checks an imported scene before its meshes are copied: every face index below its mesh's

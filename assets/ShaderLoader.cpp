@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "app/Platform.h"
+#include "assets/Paths.h"
 
 std::string readShaderSource(const char* path) {
     std::string source;
-    if (path == nullptr) return source;
+    // Anything but a regular file counts as missing.
+    if (path == nullptr || fileKind(path) != FileKind::Regular) return source;
     std::ifstream file(path);
     if (!file.is_open()) return source;
     std::string line;

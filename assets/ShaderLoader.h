@@ -13,7 +13,8 @@ std::uint32_t loadShaderProgram(const char* vertexPath, const char* tessControlP
                                 const char* fragmentPath);
 
 // A stage file's source text: a newline before every line of the file, none at the end, so
-// compiler line numbers are one above the file's. A file that cannot be opened gives "".
+// compiler line numbers are one above the file's. A file that cannot be opened, or that is not a
+// regular file (a pipe, a device, a folder), gives "".
 std::string readShaderSource(const char* path);
 
 // The source text with `defines` (whole lines, each ended by a newline) inserted right after its

@@ -34,7 +34,11 @@ void Camera::setAngles(float newPitch, float newYaw) {
 void Camera::lookAt(glm::vec3 target) {
     if (target.x == position.x && target.y == position.y && target.z == position.z) return;
     glm::vec3 d = target - position;
-    d *= 1.0f / glm::length(d);
+    // A target so near the eye that the length underflows to 0, or one at infinity, gives no
+    // direction: like the eye itself, it leaves the angles alone (they would turn NaN for good).
+    const float length = glm::length(d);
+    if (!(length > 0.0f) || !std::isfinite(length)) return;
+    d *= 1.0f / length;
     pitch = std::asin(-d.y) * 180.0f / kPi;
     yaw = std::atan2(d.x, -d.z) * 180.0f / kPi;
     normalizeAngles();

@@ -28,7 +28,8 @@ struct Camera {
 
     // Stores the angles (degrees), normalises them and rebuilds `rotation`.
     void setAngles(float newPitch, float newYaw);
-    // Turns pitch and yaw toward a world point; does not rebuild `rotation`.
+    // Turns pitch and yaw toward a world point; does not rebuild `rotation`. A point that gives
+    // no direction (the eye itself, one too near to measure, one at infinity) changes nothing.
     void lookAt(glm::vec3 target);
     // Wraps yaw into [0, 360) and clamps pitch to [-89, 89].
     void normalizeAngles();

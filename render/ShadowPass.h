@@ -28,6 +28,6 @@ extern CubeFaces cubeFaces;
 // The six view matrices lookAt(eye, eye + direction, up) of a cube map around `eye`.
 std::array<glm::mat4, 6> cubeFaceViews(glm::vec3 eye);
 
-// Once per frame, after viewProjection is taken: renders the scene from the light into the
+// Once per frame, first, after the input step: renders the scene from the light into the
 // shadow cubes (all objects but "LICHT"); runs the frame's animation step after the clear.
 void renderShadowPass();

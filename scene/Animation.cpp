@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 
 #include "app/Loop.h"
 #include "app/Platform.h"
@@ -103,8 +104,22 @@ void flyCamera(const PointTrack& track, float time, float pitchOffset, float yaw
     mainCamera.lookAt(kWorldOrigin);
 }
 
-bool insideWindow(double start, double endExclusive, double time) {
-    return start < time && time < endExclusive;
+// A leg's last update: the camera reaches the leg's end and, since no setAngles may follow
+// (between legs, after the flight), the view itself turns to the origin. Left to the frame
+// before, the aim would be that of an earlier point of the leg: degrees off when frames are slow.
+void endFlightLeg(const PointTrack& track, float time, float pitchOffset, float yawOffset) {
+    flyCamera(track, time, pitchOffset, yawOffset);
+    mainCamera.setAngles(mainCamera.pitch, mainCamera.yaw);
+}
+
+// A flag window forces its flag in every frame inside it, and once in a frame that jumped over
+// it (the previous step at or before its start, this one at or after its end), so that a
+// frame longer than the window does not skip it.
+bool windowApplies(double start, double time, std::optional<double> previousTime) {
+    const double end = start + kFlagWindowLength;
+    const bool inside = start < time && time < end;
+    const bool jumped = previousTime && *previousTime <= start && time >= end;
+    return inside || jumped;
 }
 
 }  // namespace
@@ -210,6 +225,7 @@ void setupAnimations() {
 
     const double setupTime = readClock();
     loop.previousTime = setupTime;
+    timeline.previousStepTime = setupTime;
     loop.wireframe = false;
 
     const float lettersStart = static_cast<float>(setupTime + 5.0);
@@ -226,7 +242,7 @@ void updateCameraFlight(float time, float pitchOffset, float yawOffset) {
             flyCamera(track, time, pitchOffset, yawOffset);
         }
         if (readClock() > track.endTime) {
-            flyCamera(track, time, pitchOffset, yawOffset);
+            endFlightLeg(track, time, pitchOffset, yawOffset);
             return true;
         }
         return false;
@@ -257,27 +273,31 @@ void animationStep(double currentTime) {
         }
         return false;
     });
+    // Like the letters, a slide gets a last update once past its window, so that it ends at its
+    // end value whatever the frame rate.
     visitTracks(timeline.moveTracks, [&](const PointTrack& track) {
         const double clock = readClock();
         if (track.startTime < clock && clock <= track.endTime) {
             placeTarget(track, currentTime, false);
         }
-        return readClock() > track.endTime;
+        if (readClock() > track.endTime) {
+            placeTarget(track, currentTime, false);
+            return true;
+        }
+        return false;
     });
 
-    // Inside a window the flag is forced every frame, overriding the controls.
-    if (insideWindow(timeline.animationEnd, timeline.animationEnd + kFlagWindowLength,
-                     currentTime)) {
-        loop.wireframe = true;
-    }
-    if (insideWindow(timeline.shadowWindow2Start, timeline.shadowWindow2Start + kFlagWindowLength,
-                     currentTime)) {
+    // The flags are forced over the controls, window by window in the order they open, so that
+    // a frame that jumps over two of them leaves the later one's value.
+    const std::optional<double> previousTime = timeline.previousStepTime;
+    if (windowApplies(timeline.shadowWindow2Start, currentTime, previousTime)) {
         loop.shadowMode = 2;
     }
-    if (insideWindow(timeline.shadowWindow1Start, timeline.shadowWindow1Start + kFlagWindowLength,
-                     currentTime)) {
+    if (windowApplies(timeline.shadowWindow1Start, currentTime, previousTime)) {
         loop.shadowMode = 1;
     }
+    if (windowApplies(timeline.animationEnd, currentTime, previousTime)) loop.wireframe = true;
+    timeline.previousStepTime = currentTime;
 }
 
 void releaseAnimations() { timeline = Timeline{}; }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <glm/glm.hpp>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "scene/SceneObject.h"
@@ -68,6 +69,9 @@ struct Timeline {
     double animationEnd = kNoWindow;        // wireframe forced on for 2 s after this
     double shadowWindow2Start = kNoWindow;  // shadowMode forced to 2 for 2 s after this
     double shadowWindow1Start = kNoWindow;  // shadowMode forced to 1 for 2 s after this
+    // The clock value of the last animation step (the set-up's before the first), so that a
+    // step can tell which flag windows it jumped over; none before the set-up.
+    std::optional<double> previousStepTime;
 };
 
 extern Timeline timeline;

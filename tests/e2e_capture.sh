@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The capture tool's pictures, checked for what a viewer would notice: a bright sky at the top,
 # the glowing light cube and its flare (gone when the light is behind the camera), the sphere's
-# shadow on the ground in each shadow mode, and the sky mirrored in the sphere.
+# shadow on the ground in each shadow mode, the sky mirrored in the sphere, and the same
+# picture from slow frames as from fast ones.
 set -u
 build=${PELK_BUILD_DIR:-build/test}
 out=${PELK_TEST_OUT:-/tmp}/e2e_capture
@@ -37,4 +38,18 @@ check light "$out/light/frame-20.000"
 run behind --at 20 --light 48.8,21.4,16.0
 check flare "$out/light/frame-20.000" "$out/behind/frame-20.000"
 check no-flare "$out/behind/frame-20.000"
+
+# Frames 1.9 s apart, as a slow machine runs the timeline, give the picture of 30 frames a
+# second at 45 s (tiles and barrels gone, the camera looking at the letters), within the
+# tolerance of the reference pictures.
+source tests/reference/captures.sh
+run fast --at 45
+run slow --at 45 --step 1.9
+if ! result=$("$build/pelk-imgdiff" "$out/fast/frame-45.000.png" "$out/slow/frame-45.000.png" \
+    --threshold "$PELK_REFERENCE_THRESHOLD" --max-share "$PELK_REFERENCE_MAX_SHARE" \
+    --max-mean "$PELK_REFERENCE_MAX_MEAN" --diff "$out/slow-diff.png"); then
+    echo "45 s with --step 1.9 differs from 45 s at 30 frames a second: $result"
+    echo "the difference: $out/slow-diff.png"
+    exit 1
+fi
 echo "all picture checks passed"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The real demo: its first console line, the frame-rate title, the end on Escape with exit code
-# 0, and the exit code -10 (246) when no window can be made. Run from the repository root.
+# The real demo: its first console line, the frame-rate title, taps of F shorter than a frame,
+# the end on Escape with exit code 0, and the exit code -10 (246) when no window can be made.
+# Run from the repository root.
 set -u
 
 build=${PELK_BUILD_DIR:?PELK_BUILD_DIR must name the build folder}
@@ -71,6 +72,18 @@ wait_for 30 find_window || fail "no window named Pelk for process $pid within 30
 wait_for 90 rate_title_shown || fail "title '$(title)' never matched 'Pelk FPS: <number>' within 90 s"
 wait_for 90 frames_presented || fail "title stayed '$(title)': no frame presented within 90 s"
 say "title '$(title)'"
+
+# A tap of F, its press and release sent together (shorter than any frame), hides the rate; a
+# second tap shows it again. Each tap is seen, and flips the switch once.
+bare_title_shown() {
+    demo_running || fail "the demo ended while waiting for its bare title (last: '$(title)')"
+    [ "$(title)" = Pelk ]
+}
+xdotool key --window "$win" f 2>/dev/null || fail "xdotool could not send F"
+wait_for 90 bare_title_shown || fail "title stayed '$(title)' after a tap of F, expected 'Pelk'"
+xdotool key --window "$win" f 2>/dev/null || fail "xdotool could not send F"
+wait_for 90 frames_presented || fail "title stayed '$(title)' after a second tap of F"
+say "two taps of F: rate hidden, then shown again"
 
 # Escape is held until the demo has ended: a press and release within one frame could both be
 # polled before the key is read. Sent to the window itself, so no window manager or focus is

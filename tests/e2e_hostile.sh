@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real demo started from working folders that lack "res", lack "src", or hold garbage in
-# place of every picture and mesh: it prints the loaders' messages, renders frames and ends on
-# Escape with exit code 0. Run from the repository root.
+# place of every picture and mesh (and named pipes in place of a picture and a stage file): it
+# prints the loaders' messages, renders frames and ends on Escape with exit code 0. Run from the
+# repository root.
 set -u
 
 build=${PELK_BUILD_DIR:?PELK_BUILD_DIR must name the build folder}
@@ -140,6 +141,11 @@ for f in "$work"/garbage/res/models/* "$work"/garbage/res/textures/*; do
     garble "$f" "$n"
     n=$((n + 1))
 done
+# Named pipes with no writer, in place of a picture and a stage file: opening one would wait
+# for good.
+for f in "$work/garbage/res/textures/water.bmp" "$work/garbage/src/1stPass_2.fragmentshader"; do
+    rm -f "$f" && mkfifo "$f"
+done
 
 run_case no-res \
     '^Reading image \./res/textures/skybox\.bmp$' '^Image could not be opened$' \
@@ -148,6 +154,8 @@ run_case no-src \
     '^Compiling shader : \./src/2ndPass\.vertexshader$' '^Linking program$'
 run_case garbage \
     '^Not a (correct|usable) BMP file' \
+    '^Not a usable BMP file \./res/textures/water\.bmp: not a regular file$' \
+    '^Compiling shader : \./src/1stPass_2\.fragmentshader$' \
     'could not load model \./res/models/barrel\.3ds: ' \
     '^Compiling shader : \./src/3rdPass\.fragmentshader$'
 say "PASS"

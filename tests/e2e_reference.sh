@@ -71,4 +71,10 @@ for pair in "timeline 3 timeline 1" "shadow0 20 timeline 20"; do
         fail "the tolerance lets $picture pass for $reference, another shadow mode ($result)"
     fi
 done
+# A picture does not depend on the other moments that its run captures: 38 s alone is, to the
+# bit, 38 s of the timeline run.
+alone=$out/alone
+"$build/pelk-capture" --at 38 --out "$alone" >"$alone.log" 2>&1 || fail "capture --at 38 failed"
+cmp -s "$alone/frame-38.000.png" "$out/$(pelk_reference_name timeline 38)" ||
+    fail "38 s captured alone differs from 38 s of the timeline run ($alone/frame-38.000.png)"
 say "PASS"

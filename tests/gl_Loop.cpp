@@ -46,12 +46,15 @@ protected:
         renderFrame(time);
         presentFrame();
     }
+    // A matrix uniform as the program was last given it.
+    static glm::mat4 uniformMatrix(const ShaderProgram& program, GLint location) {
+        glm::mat4 value(0.0f);
+        glGetUniformfv(program.program, location, glm::value_ptr(value));
+        return value;
+    }
     // What the post program was last given as the previous frame's view-projection.
     glm::mat4 oldViewProjUniform() const {
-        glm::mat4 value(0.0f);
-        glGetUniformfv(programs.postProgram.program, programs.postProgram.oldViewProj,
-                       glm::value_ptr(value));
-        return value;
+        return uniformMatrix(programs.postProgram, programs.postProgram.oldViewProj);
     }
 
     TempDir runDir;
@@ -78,25 +81,33 @@ TEST_F(FrameLoopTest, DeltaTimeUsesTheSingleClockAndTheSetUpTime) {
     EXPECT_EQ(loop.previousTime, 10.2);
 }
 
-TEST_F(FrameLoopTest, OldViewProjectionLagsOneFrameBehind) {
-    startUpAt(2.0);
+TEST_F(FrameLoopTest, PostPassGetsTheCameraTheSceneWasDrawnWithAndKeepsItForTheNextFrame) {
+    startUpAt(0.0);  // the camera's first flight leg runs from 5 to 9 s
     ASSERT_NE(programs.postProgram.oldViewProj, -1) << "the post program has no \"oldViewProj\"";
     EXPECT_EQ(loop.oldViewProjection, glm::mat4(1.0f));
 
-    // Keys are up, so the frame takes the camera's matrix as it stands before the frame.
+    frameAt(0.05);
     const glm::mat4 first = mainCamera.viewProjectionMatrix();
-    frameAt(2.05);
-    EXPECT_EQ(loop.viewProjection, first);
+    EXPECT_EQ(uniformMatrix(programs.postProgram, programs.postProgram.viewProj), first);
     EXPECT_EQ(oldViewProjUniform(), glm::mat4(1.0f));  // the first frame blurs against identity
     EXPECT_EQ(loop.oldViewProjection, first);
 
-    mainCamera.setAngles(mainCamera.pitch, mainCamera.yaw + 30.0f);
-    const glm::mat4 second = mainCamera.viewProjectionMatrix();
-    ASSERT_NE(second, first);
-    frameAt(2.1);
-    EXPECT_EQ(loop.viewProjection, second);
+    // Inside a leg the frame's animation step moves the camera: the scene pass draws with the
+    // moved camera, and so must the flare and the blur.
+    frameAt(6.0);
+    const glm::mat4 drawn = mainCamera.viewProjectionMatrix();
+    ASSERT_NE(drawn, first) << "the camera did not fly";
+    const ShaderProgram& scenePass = programs.sceneProgram;
+    EXPECT_EQ(uniformMatrix(scenePass, scenePass.projMat) *
+                  uniformMatrix(scenePass, scenePass.viewMatrix),
+              drawn);
+    EXPECT_EQ(loop.viewProjection, drawn);
+    EXPECT_EQ(uniformMatrix(programs.postProgram, programs.postProgram.viewProj), drawn);
     EXPECT_EQ(oldViewProjUniform(), first);
-    EXPECT_EQ(loop.oldViewProjection, second);
+    EXPECT_EQ(loop.oldViewProjection, drawn);
+
+    frameAt(6.5);
+    EXPECT_EQ(oldViewProjUniform(), drawn);
 }
 
 TEST_F(FrameLoopTest, PresentingCountsFramesAndEscapeEndsAfterItsFrame) {

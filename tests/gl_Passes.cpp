@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 
 #include <algorithm>
+#include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
 #include <vector>
 
@@ -68,24 +69,55 @@ void expectNear(const glm::mat4& a, const glm::mat4& b, float tolerance) {
 
 }  // namespace
 
-TEST_F(PassTest, ShadowPassLeavesOutTheLightCubeAndClearsWhatNothingCovers) {
+TEST_F(PassTest, ShadowPassSendsEachObjectToItsFaceUprightAndLeavesOutTheLightCube) {
     // The light sits inside its own cube, which would cover every face if it were drawn.
     scene.sceneObjects.push_back(makeCube("LICHT", glm::vec3(0), 1.0f, glm::vec3(1)));
-    scene.sceneObjects.push_back(makeCube("Block", glm::vec3(5, 0, 0), 0.5f, glm::vec3(1)));
+    // The faces as the cube map lays them out: direction and up of +X, -X, +Y, -Y, +Z, -Z.
+    const glm::vec3 directions[6] = {{1, 0, 0},  {-1, 0, 0}, {0, 1, 0},
+                                     {0, -1, 0}, {0, 0, 1},  {0, 0, -1}};
+    const glm::vec3 ups[6] = {{0, -1, 0}, {0, -1, 0}, {0, 0, 1},
+                              {0, 0, -1}, {0, -1, 0}, {0, -1, 0}};
+    // One block per face, off its centre in both directions of the face, so that a face left
+    // out, turned or mirrored puts the block elsewhere.
+    glm::vec3 blocks[6];
+    for (int k = 0; k < 6; ++k) {
+        const glm::vec3 across = glm::vec3(directions[k].y, directions[k].z, directions[k].x);
+        const glm::vec3 along = glm::cross(directions[k], across);
+        blocks[k] = 6.0f * directions[k] + 2.0f * glm::abs(across) + glm::abs(along);
+        scene.sceneObjects.push_back(makeCube("Block", blocks[k], 0.5f, glm::vec3(1)));
+    }
     renderShadowPass();
 
     const CubeMapTarget& shadow = targets.shadowCubeTarget;
-    const glm::vec3 empty = centreTexel(readCubeFace(shadow.colorCube, kNegativeX, false), false);
-    EXPECT_EQ(empty, glm::vec3(1.0f, 1.0f, 0.0f));
-    const std::vector<float> emptyDepth = readCubeFace(shadow.depthCube, kNegativeX, true);
-    EXPECT_TRUE(
-        std::all_of(emptyDepth.begin(), emptyDepth.end(), [](float d) { return d == 1.0f; }));
-
-    // The block's near face is 4.5 units from the light: distance and its square over 300.
-    const glm::vec3 block = centreTexel(readCubeFace(shadow.colorCube, kPositiveX, false), false);
-    EXPECT_NEAR(block.x, 4.5f / 300.0f, 1e-4f);
-    EXPECT_NEAR(block.y, block.x * block.x, 1e-5f);
-    EXPECT_LT(centreTexel(readCubeFace(shadow.depthCube, kPositiveX, true), true).x, 1.0f);
+    const glm::mat4 projection = glm::perspective(glm::radians(90.0f), 1.0f, 0.3f, 100.0f);
+    const auto at = [](const std::vector<float>& texels, glm::ivec2 texel, bool depth) {
+        const std::size_t channels = depth ? 1 : 3;
+        const std::size_t i = (static_cast<std::size_t>(texel.y) * kCubeFaceSize +
+                               static_cast<std::size_t>(texel.x)) *
+                              channels;
+        return depth ? glm::vec3(texels[i]) : glm::vec3(texels[i], texels[i + 1], texels[i + 2]);
+    };
+    for (int k = 0; k < 6; ++k) {
+        const glm::vec4 clip = projection * glm::lookAt(glm::vec3(0), directions[k], ups[k]) *
+                               glm::vec4(blocks[k], 1.0f);
+        const glm::vec2 ndc = glm::vec2(clip) / clip.w;
+        const glm::ivec2 texel = glm::ivec2((ndc * 0.5f + 0.5f) * float(kCubeFaceSize));
+        const std::vector<float> color = readCubeFace(shadow.colorCube, k, false);
+        const std::vector<float> depth = readCubeFace(shadow.depthCube, k, true);
+        // The block's near side: distance from the light, and its square, over 300.
+        const glm::vec3 block = at(color, texel, false);
+        EXPECT_NEAR(block.x, 5.5f / 6.0f * glm::length(blocks[k]) / 300.0f, 2e-4f) << "face " << k;
+        EXPECT_NEAR(block.y, block.x * block.x, 1e-5f) << "face " << k;
+        EXPECT_LT(at(depth, texel, true).x, 1.0f) << "face " << k;
+        // Where it would lie on the face turned or mirrored: cleared, nothing drawn.
+        const int last = kCubeFaceSize - 1;
+        for (const glm::ivec2& elsewhere :
+             {glm::ivec2(last - texel.x, last - texel.y), glm::ivec2(last - texel.x, texel.y),
+              glm::ivec2(texel.x, last - texel.y), glm::ivec2(texel.y, texel.x)}) {
+            EXPECT_EQ(at(color, elsewhere, false), glm::vec3(1.0f, 1.0f, 0.0f)) << "face " << k;
+            EXPECT_EQ(at(depth, elsewhere, true).x, 1.0f) << "face " << k;
+        }
+    }
 
     GLint bound = -1;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
@@ -115,14 +147,28 @@ TEST_F(PassTest, ShadowPassRunsTheAnimationStepBeforeItDraws) {
               glm::vec3(1.0f, 1.0f, 0.0f));
 }
 
-TEST_F(PassTest, ReflectionPassLeavesOutEveryObjectNamedLikeTheReflector) {
+TEST_F(PassTest, ReflectionPassComparesDepthsAndLeavesOutEveryObjectNamedLikeTheReflector) {
     scene.sceneObjects.push_back(makeCube("LICHT", glm::vec3(0, 10, 0), 0.5f, glm::vec3(1)));
     // The reflector surrounds the cube's centre; its namesake would cover -X.
     scene.sceneObjects.push_back(makeCube("testcube", glm::vec3(0), 1.0f, glm::vec3(1)));
     scene.sceneObjects.push_back(makeCube("testcube", glm::vec3(-5, 0, 0), 0.5f, glm::vec3(1)));
     scene.sceneObjects.push_back(makeCube("Block", glm::vec3(5, 0, 0), 0.5f, glm::vec3(1)));
     renderShadowPass();
+    // The previous frame's scene pass in variance mode read the depth cube as plain values; the
+    // reflection pass shadows by comparison, so it switches comparing back on.
+    loop.shadowMode = 1;
+    renderScenePass();
     renderReflectionPass();
+    glActiveTexture(GL_TEXTURE0 + kShadowDepthUnit);
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_CUBE_MAP, &bound);
+    EXPECT_EQ(static_cast<GLuint>(bound), targets.shadowCubeTarget.depthCube);
+    GLint compareMode = GL_NONE;
+    GLint compareFunc = GL_NONE;
+    glGetTexParameteriv(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_MODE, &compareMode);
+    glGetTexParameteriv(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_FUNC, &compareFunc);
+    EXPECT_EQ(compareMode, GL_COMPARE_REF_TO_TEXTURE);
+    EXPECT_EQ(compareFunc, GL_LESS);
 
     const GLuint cube = targets.reflectionCubeTarget.colorCube;
     EXPECT_EQ(centreTexel(readCubeFace(cube, kNegativeX, false), false), glm::vec3(0.0f));

@@ -255,6 +255,17 @@ TEST_F(ShaderLoaderTest, MissingFileIsStillCompiledAndAttached) {
         << "the loader reported the missing file itself:\n"
         << console;
     EXPECT_EQ(attachedTypes(program), (std::vector<GLenum>{GL_VERTEX_SHADER, GL_FRAGMENT_SHADER}));
+
+    // A stage that is not a regular file (a pipe that would hold start-up for good, here one
+    // whose writer would hand over a good stage) counts as missing, to the byte.
+    const PipeWithWriter pipe(dir, "pipe.vertexshader", kVertexSource);
+    std::string pipeConsole;
+    const GLuint pipeProgram =
+        load(pipe.path().c_str(), nullptr, nullptr, nullptr, fragment.c_str(), &pipeConsole);
+    ASSERT_NE(pipeProgram, 0u);
+    std::string expected = console;
+    expected.replace(0, compilingMissing.size(), "Compiling shader : " + pipe.path() + "\n");
+    EXPECT_EQ(pipeConsole, expected);
     allowCompilerMessagesOnly();
 }
 

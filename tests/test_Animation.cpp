@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <glm/gtc/matrix_transform.hpp>
 #include <string>
 #include <utility>
@@ -265,15 +266,19 @@ TEST_F(TimelineTest, WindowTestsReadTheClockButValuesUseTheFrameTime) {
     EXPECT_NE(timeline.revealTracks[0].target, findObject("T"));
 }
 
-TEST_F(TimelineTest, MoveTracksStopWithoutAFinalWrite) {
+TEST_F(TimelineTest, MoveTracksEndAtTheirEndValueWhateverTheFrameRate) {
     buildScene();
     SceneObject* tile = findObject("Plane");
+    tile->visible = false;
     timeline.moveTracks.push_back(lerpTrack(0.0, 2.0, {0, 0, 0}, {20, 0, 0}, tile));
     stepAt(1.0);
     expectVec3Near(tile->position, {10, 0, 0});
+    // The next frame comes long after the window: the slide still ends where it should.
     stepAt(3.0);
     EXPECT_TRUE(timeline.moveTracks.empty());
-    expectVec3Near(tile->position, {10, 0, 0});
+    EXPECT_EQ(tile->position, glm::vec3(20, 0, 0));
+    EXPECT_EQ(tile->translationMatrix, glm::translate(glm::mat4(1.0f), glm::vec3(20, 0, 0)));
+    EXPECT_FALSE(tile->visible);  // moving never shows an object
 }
 
 TEST_F(TimelineTest, MissingObjectSkipsItsTrackOnly) {
@@ -317,6 +322,33 @@ TEST_F(TimelineTest, FlagWindowsOverrideTheControls) {
     EXPECT_FALSE(loop.wireframe);
 }
 
+TEST_F(TimelineTest, AFrameThatJumpsOverAWindowStillAppliesItsSwitchInWindowOrder) {
+    setUpAt(1.0);  // shadowMode 2 from 3 to 5, 1 from 5 to 7, wireframe from 53 to 55
+    loop.shadowMode = 0;
+    stepAt(2.5);
+    stepAt(7.5);  // over both shadow windows: 2, then 1
+    EXPECT_EQ(loop.shadowMode, 1);
+
+    // One window at a time, and each only once.
+    timeline.shadowWindow2Start = 10.0;
+    timeline.shadowWindow1Start = 20.0;
+    stepAt(9.0);
+    stepAt(12.0);
+    EXPECT_EQ(loop.shadowMode, 2);
+    loop.shadowMode = 0;
+    stepAt(19.5);
+    EXPECT_EQ(loop.shadowMode, 0);
+    stepAt(22.0);
+    EXPECT_EQ(loop.shadowMode, 1);
+
+    stepAt(52.0);
+    stepAt(56.0);
+    EXPECT_TRUE(loop.wireframe);
+    loop.wireframe = false;  // Q afterwards
+    stepAt(60.0);
+    EXPECT_FALSE(loop.wireframe);
+}
+
 TEST_F(TimelineTest, CameraFlightRotationLagsLookAtByOneFrame) {
     setUpAt(20.0);  // offsets are 0 from 15 s; flight leg 1 runs from 25 to 29
     const glm::mat4 startRotation = mainCamera.rotation;
@@ -337,32 +369,95 @@ TEST_F(TimelineTest, CameraFlightRotationLagsLookAtByOneFrame) {
     expectMat4Near(mainCamera.rotation, rotationOf(looking.pitch, looking.yaw));
 }
 
-TEST_F(TimelineTest, WholeRunEndsWithEveryTrackDoneAndEveryObjectInPlace) {
+TEST_F(TimelineTest, AfterALegTheViewLooksAtTheOriginFromWhereTheLegEnded) {
+    setUpAt(0.0);  // leg 4 ends at 35 s, leg 5 starts at 54 s and ends at 64 s
+    const auto lookingFrom = [](glm::vec3 eye) {
+        Camera camera;
+        camera.position = eye;
+        camera.lookAt(glm::vec3(0.0f));
+        return rotationOf(camera.pitch, camera.yaw);
+    };
+    // Slow frames: the last frame inside a leg is far from its end point.
+    stepAt(34.0);
+    stepAt(36.5);
+    EXPECT_TRUE(mainCamera.position == glm::vec3(40, 10, -50));
+    expectMat4Near(mainCamera.rotation, lookingFrom({40, 10, -50}));
+    stepAt(45.0);
+    expectMat4Near(mainCamera.rotation, lookingFrom({40, 10, -50}));
+
+    stepAt(62.0);
+    stepAt(66.0);
+    expectMat4Near(mainCamera.rotation, lookingFrom({40, 36, -50}));
+}
+
+TEST_F(TimelineTest, SlowFramesPlayTheScriptToItsOutcome) {
+    // The script as it is written down, not as the code's tables hold it: with the set-up at
+    // 0 s the letters fall from 5 s, 3 s each, in this order; tiles and barrels slide from 37
+    // to 40 s; the lamp rises from 42 to 52 s; the camera's legs end at these moments.
+    const std::vector<std::string> fallOrder = {"T", "J", "Z", "O", "T2", "J2", "T3", "Z2", "J3"};
+    const std::vector<std::pair<std::string, glm::vec3>> slides = {
+        {"Plane", {-20, 0, 20}},      {"Plane2", {-20, 0, -20}},   {"Plane3", {20, 0, 20}},
+        {"Plane4", {20, 0, -20}},     {"Barrel", {-450, 0, 450}},  {"Barrel2", {450, 0, 450}},
+        {"Barrel3", {-450, 0, -450}}, {"Barrel4", {450, 0, -450}}, {"Streetlamp", {0, 200, 0}}};
+    const std::vector<std::pair<double, glm::vec3>> legEnds = {{9.0, {50, 0, 0}},
+                                                               {29.0, {30, 40, 30}},
+                                                               {33.0, {30, 10, 10}},
+                                                               {35.0, {40, 10, -50}},
+                                                               {64.0, {40, 36, -50}}};
     setUpAt(0.0);
-    bool sawWireframe = false;
+
+    // Frames 1.9 s apart, as on a slow machine, and a frame at each moment that is checked.
+    std::vector<double> frames;
+    for (int k = 1; k * 1.9 < 70.0; ++k) frames.push_back(k * 1.9);
+    for (std::size_t k = 0; k < fallOrder.size(); ++k) frames.push_back(6.5 + 3.0 * k);
+    for (const auto& [end, point] : legEnds) frames.push_back(end);
+    std::sort(frames.begin(), frames.end());
+
     bool sawShadowMode2 = false;
-    for (int frame = 1; frame <= 70 * 8; ++frame) {
-        stepAt(frame / 8.0);
-        sawWireframe = sawWireframe || loop.wireframe;
+    for (double t : frames) {
+        stepAt(t);
         sawShadowMode2 = sawShadowMode2 || loop.shadowMode == 2;
+        for (std::size_t k = 0; k < fallOrder.size(); ++k) {
+            if (t != 6.5 + 3.0 * k) continue;
+            // Half-way down its fall, the next letter still hidden.
+            const SceneObject* letter = findObject(fallOrder[k]);
+            EXPECT_TRUE(letter->visible) << fallOrder[k];
+            expectVec3Near(letter->position, placeOf(fallOrder[k]) + glm::vec3(0, 10, 0));
+            if (k + 1 < fallOrder.size()) {
+                EXPECT_FALSE(findObject(fallOrder[k + 1])->visible) << fallOrder[k + 1];
+            }
+        }
+        for (const auto& [end, point] : legEnds) {
+            if (t != end) continue;
+            SCOPED_TRACE("the leg ending at " + std::to_string(end));
+            expectVec3Near(mainCamera.position, point);
+        }
     }
     EXPECT_TRUE(timeline.revealTracks.empty());
     EXPECT_TRUE(timeline.moveTracks.empty());
     EXPECT_TRUE(timeline.cameraTracks.empty());
-    EXPECT_TRUE(sawWireframe);
     EXPECT_TRUE(sawShadowMode2);
     EXPECT_EQ(loop.shadowMode, 1);
+    EXPECT_TRUE(loop.wireframe);  // switched on at 52 s, on until Q
 
-    for (const char* letter : {"T", "J", "Z", "O", "T2", "J2", "T3", "Z2", "J3", "Water"}) {
+    for (const std::string& letter : fallOrder) {
         EXPECT_TRUE(findObject(letter)->visible) << letter;
         expectVec3Near(findObject(letter)->position, placeOf(letter));
     }
-    expectVec3Near(findObject("Plane")->position, placeOf("Plane") + glm::vec3(-20, 0, 20));
-    expectVec3Near(findObject("Plane4")->position, placeOf("Plane4") + glm::vec3(20, 0, -20));
-    expectVec3Near(findObject("Barrel3")->position, placeOf("Barrel3") + glm::vec3(-450, 0, -450));
-    expectVec3Near(findObject("Streetlamp")->position,
-                   placeOf("Streetlamp") + glm::vec3(0, 200, 0));
-    expectVec3Near(mainCamera.position, {40, 36, -50});
+    EXPECT_TRUE(findObject("Water")->visible);
+    EXPECT_EQ(findObject("Water")->position, placeOf("Water"));
+    for (const auto& [name, offset] : slides) {
+        const SceneObject* object = findObject(name);
+        expectVec3Near(object->position, placeOf(name) + offset);
+        expectMat4Near(object->translationMatrix,
+                       glm::translate(glm::mat4(1.0f), placeOf(name) + offset));
+    }
+    // The flight ends at its last point, looking at the origin.
+    Camera looking;
+    looking.position = glm::vec3(40, 36, -50);
+    looking.lookAt(glm::vec3(0.0f));
+    EXPECT_EQ(mainCamera.position, looking.position);
+    expectMat4Near(mainCamera.rotation, rotationOf(looking.pitch, looking.yaw));
     // The light is no part of the script.
     EXPECT_EQ(findObject("LICHT")->position, placeOf("LICHT"));
 }

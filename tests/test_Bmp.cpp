@@ -71,14 +71,30 @@ TEST(BmpLoaders, PrintTheReadingLineThenTheFirstFailingCheck) {
     const std::string deepPath = dir.write("deep.bmp", deep.build());
     EXPECT_EQ(skyOutput(deepPath), "Reading image " + deepPath + "\nNot a correct BMP file4\n");
 
-    // 256 differs from 341; the header alone is enough to say so.
-    const std::string square = dir.write("square.bmp", BmpBytes::headerOnly(1024, 1024));
+    // 256 differs from 341.
+    BmpBytes squareBmp;
+    squareBmp.width = 1024;
+    squareBmp.height = 1024;
+    const std::string square = dir.write("square.bmp", squareBmp.build());
     EXPECT_EQ(skyOutput(square), "Reading image " + square + "\nNot a 3:4 aspekt Ration!\n");
 
-    const std::string tall = dir.write("tall.bmp", BmpBytes::headerOnly(16, 13));
-    const std::string tallOut = skyOutput(tall);
-    EXPECT_EQ(tallOut.rfind("Reading image " + tall + "\nNot a usable BMP file " + tall, 0), 0u)
-        << tallOut;
+    // Anything but a regular file is refused before it is opened: a pipe (which would hold
+    // start-up for good; the writer here hands over 54 bytes) or a device.
+    const std::string header = "BX" + std::string(kBmpHeaderBytes - 2, '\0');
+    for (const bool sky : {false, true}) {
+        const PipeWithWriter pipe(dir, sky ? "skypipe.bmp" : "pipe.bmp", header);
+        const std::string out = sky ? skyOutput(pipe.path()) : textureOutput(pipe.path());
+        EXPECT_EQ(out, "Reading image " + pipe.path() + "\nNot a usable BMP file " + pipe.path() +
+                           ": not a regular file\n");
+    }
+    EXPECT_EQ(textureOutput("/dev/zero"),
+              "Reading image /dev/zero\nNot a usable BMP file /dev/zero: not a regular file\n");
+
+    // 17 pixels do not make four whole columns.
+    const std::string wide = dir.write("wide.bmp", BmpBytes::headerOnly(17, 12));
+    const std::string wideOut = skyOutput(wide);
+    EXPECT_EQ(wideOut.rfind("Reading image " + wide + "\nNot a usable BMP file " + wide, 0), 0u)
+        << wideOut;
 }
 
 TEST(BmpHeader, RejectsEmptyNegativeAndAbsurdSizesNamingTheFile) {
@@ -93,6 +109,33 @@ TEST(BmpHeader, RejectsEmptyNegativeAndAbsurdSizesNamingTheFile) {
         EXPECT_EQ(result.message.back(), '\n');
     }
     EXPECT_TRUE(parse(BmpBytes::headerOnly(16384, 1)).value);
+}
+
+TEST(BmpHeader, APictureCostsNoMoreThanItsFileCanStandFor) {
+    // 54 bytes that claim 16384 x 16384 pixels (768 MiB, more with the texture) are refused.
+    const BmpResult<BmpImage> bomb = parse(BmpBytes::headerOnly(16384, 16384));
+    EXPECT_FALSE(bomb.value);
+    EXPECT_EQ(bomb.message.rfind("Not a usable BMP file test.bmp: 16384 x 16384 needs ", 0), 0u)
+        << bomb.message;
+
+    // The rows (12 bytes each at width 4) may need up to the file's size times the factor plus
+    // the allowance, and not a byte more.
+    const std::uint64_t budget = kBmpBytesPerFileByte * kBmpHeaderBytes + kBmpFixedAllowance;
+    const auto rows = static_cast<std::int32_t>(budget / 12);
+    EXPECT_TRUE(parse(BmpBytes::headerOnly(4, rows)).value);
+    EXPECT_FALSE(parse(BmpBytes::headerOnly(4, rows + 1)).value);
+
+    // A cut picture loads while its file holds a quarter of it (beyond the allowance).
+    BmpBytes big;
+    big.width = 1024;
+    big.height = 1024;  // 3 MiB of rows
+    big.dropTail = 3 * 1024 * 1024 - 800'000;
+    const BmpResult<BmpImage> cut = parse(big.build());
+    ASSERT_TRUE(cut.value);
+    EXPECT_EQ(pixelAt(*cut.value, 5, 0), expected(5, 0));
+    EXPECT_EQ(pixelAt(*cut.value, 5, 1000), (Bgr{0, 0, 0}));
+    big.dropTail = 3 * 1024 * 1024 - 700'000;
+    EXPECT_FALSE(parse(big.build()).value);
 }
 
 TEST(BmpPixels, PaddedRowsAreReadWithTheirPadding) {
@@ -168,11 +211,14 @@ TEST(BmpPixels, TopDownPicturesComeOutBottomUp) {
     }
 }
 
-TEST(SkyFaces, FaceSizeNeedsASquareWholeGrid) {
+TEST(SkyFaces, FaceSizeNeedsFourWholeColumnsOfSquareFaces) {
     EXPECT_EQ(skyFaceSize(2048, 1536, "sky.bmp").value, 512);
     EXPECT_EQ(skyFaceSize(16, 12, "sky.bmp").value, 4);
+    // Rows above the three bands lie in no cell.
+    EXPECT_EQ(skyFaceSize(16, 13, "sky.bmp").value, 4);
+    EXPECT_EQ(skyFaceSize(16, 14, "sky.bmp").value, 4);
     EXPECT_EQ(skyFaceSize(1024, 1024, "sky.bmp").message, "Not a 3:4 aspekt Ration!\n");
-    for (const auto& [width, height] : {std::pair{16, 13}, std::pair{17, 12}, std::pair{3, 2}}) {
+    for (const auto& [width, height] : {std::pair{17, 12}, std::pair{18, 13}, std::pair{3, 2}}) {
         const BmpResult<int> result = skyFaceSize(width, height, "sky.bmp");
         EXPECT_FALSE(result.value) << width << " x " << height;
         EXPECT_EQ(result.message.rfind("Not a usable BMP file sky.bmp: ", 0), 0u) << result.message;

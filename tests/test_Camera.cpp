@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <glm/gtc/matrix_transform.hpp>
+#include <limits>
+#include <utility>
 
 #include "camera/Camera.h"
 
@@ -14,16 +17,24 @@ void expectVec3Near(glm::vec3 actual, glm::vec3 expected, float tolerance = 1e-5
 
 }  // namespace
 
-TEST(Camera, PitchIsClampedToEightyNineDegrees) {
+TEST(Camera, PitchIsClampedToEightyNineDegreesBeforeTheRotationIsBuilt) {
+    // The rotation of the clamped angles, built by hand: Rx(pitch) * Ry(yaw).
+    const auto rotationOf = [](float pitch, float yaw) {
+        const glm::mat4 rx =
+            glm::rotate(glm::mat4(1.0f), toRadians(pitch), glm::vec3(1.0f, 0.0f, 0.0f));
+        return glm::rotate(rx, toRadians(yaw), glm::vec3(0.0f, 1.0f, 0.0f));
+    };
     Camera camera;
+    for (const auto& [asked, kept] : {std::pair{90.0f, 89.0f}, std::pair{-120.0f, -89.0f},
+                                      std::pair{89.0f, 89.0f}, std::pair{-89.0f, -89.0f}}) {
+        camera.setAngles(asked, 30.0f);
+        EXPECT_EQ(camera.pitch, kept) << asked;
+        EXPECT_EQ(camera.rotation, rotationOf(kept, 30.0f)) << asked;
+    }
+    // Looking one degree short of straight down, not straight down.
     camera.setAngles(90.0f, 0.0f);
-    EXPECT_EQ(camera.pitch, 89.0f);
-    camera.setAngles(-120.0f, 0.0f);
-    EXPECT_EQ(camera.pitch, -89.0f);
-    camera.setAngles(89.0f, 0.0f);
-    EXPECT_EQ(camera.pitch, 89.0f);
-    camera.setAngles(-89.0f, 0.0f);
-    EXPECT_EQ(camera.pitch, -89.0f);
+    expectVec3Near(camera.forward(),
+                   {0.0f, -std::sin(toRadians(89.0f)), -std::cos(toRadians(89.0f))});
 }
 
 TEST(Camera, YawWrapsIntoZeroToThreeSixty) {
@@ -62,13 +73,25 @@ TEST(Camera, PositivePitchLooksDownAndRightStaysHorizontal) {
     expectVec3Near(camera.right(), {std::cos(y), 0.0f, std::sin(y)});
 }
 
-TEST(Camera, LookAtOwnPositionChangesNothing) {
+TEST(Camera, LookAtOwnPositionOrNoUsableDirectionChangesNothing) {
     Camera camera;
     camera.position = {1.0f, 2.0f, 3.0f};
     camera.setAngles(10.0f, 20.0f);
     camera.lookAt({1.0f, 2.0f, 3.0f});
     EXPECT_EQ(camera.pitch, 10.0f);
     EXPECT_EQ(camera.yaw, 20.0f);
+
+    // A target so close that the length underflows to 0, or one at infinity: the angles would
+    // turn NaN and stay NaN.
+    camera.position = {0.0f, 0.0f, 0.0f};
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const glm::vec3& target :
+         {glm::vec3(1e-30f, 0.0f, 0.0f), glm::vec3(0.0f, -1e-25f, 1e-30f),
+          glm::vec3(inf, 0.0f, 0.0f), glm::vec3(1.0f, std::nanf(""), 0.0f)}) {
+        camera.lookAt(target);
+        EXPECT_EQ(camera.pitch, 10.0f) << target.x << "," << target.y << "," << target.z;
+        EXPECT_EQ(camera.yaw, 20.0f) << target.x << "," << target.y << "," << target.z;
+    }
 }
 
 TEST(Camera, LookAtStraightUpAndDownClampsPitch) {

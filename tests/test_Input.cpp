@@ -32,7 +32,10 @@ protected:
         light.name = "LICHT";
         light.setPosition({5, 20, 0});
         scene.sceneObjects.push_back(light);
-        platform().keyDown = [this](int key) { return held.count(key) > 0; };
+        // GLFW's sticky keys: a key tapped since it was last read reads as down once.
+        platform().keyDown = [this](int key) {
+            return held.count(key) > 0 || tapped.erase(key) > 0;
+        };
     }
     void TearDown() override {
         resetPlatform();
@@ -49,6 +52,7 @@ protected:
     }
 
     std::set<int> held;
+    std::set<int> tapped;  // pressed and let go since the key was last read
 };
 
 }  // namespace
@@ -111,6 +115,13 @@ TEST_F(InputTest, HeldSwitchFlipsOnceOnRelease) {
     frame({});
     frame({});
     EXPECT_FALSE(loop.showFps);
+
+    // A tap shorter than a frame: one flip.
+    tapped = {GLFW_KEY_F};
+    frame({});
+    frame({});
+    frame({});
+    EXPECT_TRUE(loop.showFps);
 }
 
 TEST_F(InputTest, ReleaseIsSeenOnlyWhenTheChainReachesIt) {
@@ -118,6 +129,13 @@ TEST_F(InputTest, ReleaseIsSeenOnlyWhenTheChainReachesIt) {
     frame({GLFW_KEY_C});
     frame({GLFW_KEY_C, GLFW_KEY_Q});
     frame({GLFW_KEY_C});
+    frame({});
+    EXPECT_FALSE(loop.wireframe);
+    // The same for a tap within a frame while C is held: every key is read each frame, so the
+    // tap is used up then and not taken for a press once C is let go.
+    tapped = {GLFW_KEY_Q};
+    frame({GLFW_KEY_C});
+    frame({});
     frame({});
     EXPECT_FALSE(loop.wireframe);
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "app/Loop.h"
 
 namespace {
@@ -59,4 +61,30 @@ TEST_F(FrameRateTitle, HiddenRateShowsTheNameAndKeepsCountingForLater) {
     // Switched back on: the rate over every frame since the last rate title, 40 in 4 s.
     loop.showFps = true;
     EXPECT_EQ(frameRateTitle(5.0), "Pelk FPS: 10.000000");
+}
+
+TEST(TimelineSteps, FallOnMultiplesOfTheStepWhereverTheyStart) {
+    loop = LoopState{};
+    const double step = 1.0 / 30.0;
+    std::vector<double> whole;
+    advanceTimeline(0.0, 10.0, step, [&whole](double t) { whole.push_back(t); });
+    // k x step for k = 1 to 299: 300 x step is 10 s, the tool's own frame.
+    ASSERT_EQ(whole.size(), 299u);
+    for (std::size_t k = 0; k < whole.size(); ++k) EXPECT_EQ(whole[k], (k + 1.0) * step) << k;
+    EXPECT_EQ(loop.previousTime, whole.back());
+
+    // In two goes around a rendered frame at 3 s: the same moments, less the one at 3 s.
+    std::vector<double> split;
+    advanceTimeline(0.0, 3.0, step, [&split](double t) { split.push_back(t); });
+    advanceTimeline(3.0, 10.0, step, [&split](double t) { split.push_back(t); });
+    std::vector<double> expected = whole;
+    expected.erase(expected.begin() + 89);  // 90 x step
+    EXPECT_EQ(split, expected);
+
+    // Slow frames between two rendered frames at 43.1 and 45 s.
+    std::vector<double> slow;
+    advanceTimeline(0.0, 43.1, 1.9, [&slow](double t) { slow.push_back(t); });
+    ASSERT_EQ(slow.size(), 22u);
+    EXPECT_EQ(slow.back(), 22 * 1.9);
+    loop = LoopState{};
 }

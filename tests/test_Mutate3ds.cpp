@@ -106,6 +106,32 @@ TEST(Mutate3ds, DeepKeyframeHierarchiesAreRefusedBeforeTheImporterOverflowsItsSt
     const std::string atLimit =
         dir.write("limit.3ds", deepHierarchy3ds(static_cast<int>(kMax3dsKeyframeNodes)));
     EXPECT_EQ(mutate3ds::importInChild(atLimit).outcome, Outcome::Accepted);
+
+    // The importer reads every top-level chunk, not only the first: the same chain behind a
+    // harmless first main chunk, and the limit counted over all of them.
+    const auto join = [](const mutate3ds::Bytes& a, const mutate3ds::Bytes& b) {
+        mutate3ds::Bytes out = a;
+        out.insert(out.end(), b.begin(), b.end());
+        return out;
+    };
+    const std::string second =
+        dir.write("second.3ds", join(deepHierarchy3ds(1), deepHierarchy3ds(30000)));
+    const mutate3ds::Result secondAlone = mutate3ds::importInChild(second, 60, [&second] {
+        Assimp::Importer importer;
+        importer.ReadFile(second, meshImportFlags());
+        _exit(0);
+    });
+    std::printf("the importer alone on them in a second main chunk: %s %s\n",
+                mutate3ds::outcomeName(secondAlone.outcome), secondAlone.crashClass.c_str());
+    const int half = static_cast<int>(kMax3dsKeyframeNodes / 2) + 1;
+    const std::string split =
+        dir.write("split.3ds", join(deepHierarchy3ds(half), deepHierarchy3ds(half)));
+    for (const std::string& path : {second, split}) {
+        EXPECT_EQ(mutate3ds::importInChild(path).outcome, Outcome::Rejected) << path;
+        const std::string refusal = captureStdout([&path] { SceneObject object(path); });
+        EXPECT_NE(refusal.find("key-frame section has more than 4096 nodes"), std::string::npos)
+            << refusal;
+    }
 }
 
 TEST(Mutate3ds, ChunkWalkFindsTheListsThatCountMutationsChange) {

@@ -39,6 +39,11 @@ TEST(ShaderSource, EmptyMissingAndUnreadableFilesGiveNothing) {
     EXPECT_EQ(readShaderSource((dir.path() / "missing.glsl").string().c_str()), "");
     EXPECT_EQ(readShaderSource(dir.path().string().c_str()), "");  // a folder
     EXPECT_EQ(readShaderSource(nullptr), "");
+    // Nor is anything else that is not a regular file read: a pipe (which would hold start-up
+    // for good, were there no writer as here) or a device.
+    const PipeWithWriter pipe(dir, "pipe.glsl", "void main() {}\n");
+    EXPECT_EQ(readShaderSource(pipe.path().c_str()), "");
+    EXPECT_EQ(readShaderSource("/dev/null"), "");
 }
 
 TEST(ShaderSource, LongLinesAreKeptWhole) {

@@ -1,18 +1,21 @@
 #include "support/TestSupport.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <fstream>
 #include <random>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
     static std::atomic<int> counter{0};
     std::random_device random;
-    path_ = fs::temp_directory_path() /
-            ("pelk-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-             std::to_string(random()));
+    path_ =
+        fs::temp_directory_path() / ("pelk-test-" + std::to_string(::getpid()) + "-" +
+                                     std::to_string(counter++) + "-" + std::to_string(random()));
     fs::create_directories(path_);
 }
 
@@ -40,4 +43,24 @@ ScopedWorkingDir::ScopedWorkingDir(const fs::path& dir) : previous_(fs::current_
 ScopedWorkingDir::~ScopedWorkingDir() {
     std::error_code ignored;
     fs::current_path(previous_, ignored);
+}
+
+PipeWithWriter::PipeWithWriter(const TempDir& dir, const std::string& name, std::string bytes)
+    : path_((dir.path() / name).string()) {
+    if (::mkfifo(path_.c_str(), 0600) != 0) {
+        ADD_FAILURE() << "could not make a named pipe at " << path_;
+        return;
+    }
+    writer_ = std::thread([path = path_, bytes = std::move(bytes)] {
+        std::ofstream out(path, std::ios::binary);  // waits for a reader
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    });
+}
+
+PipeWithWriter::~PipeWithWriter() {
+    if (!writer_.joinable()) return;
+    // A reader that does not wait for a writer: lets a writer still waiting for one go on.
+    const int reader = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+    writer_.join();
+    if (reader >= 0) ::close(reader);
 }

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 // A fresh, empty folder under the system's temp folder, removed when the object goes.
@@ -18,6 +19,23 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+// A named pipe in `dir` whose writer, on a thread of its own, writes `bytes` and closes it
+// once a reader opens it. A loader that reads it therefore sees those bytes and an end instead
+// of waiting for good; one that leaves it alone is fine too: the destructor opens it to let the
+// writer finish.
+class PipeWithWriter {
+public:
+    PipeWithWriter(const TempDir& dir, const std::string& name, std::string bytes);
+    ~PipeWithWriter();
+    PipeWithWriter(const PipeWithWriter&) = delete;
+    PipeWithWriter& operator=(const PipeWithWriter&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::thread writer_;
 };
 
 // Runs `body` and returns what it wrote to standard output (printf and std::cout alike).
@@ -37,6 +55,7 @@ private:
 };
 
 #include <gtest/gtest.h>
+
 #include <cstdio>
 #include <iostream>
 

@@ -40,7 +40,6 @@
 #include "app/Loop.h"
 #include "app/Platform.h"
 #include "render/PassTimer.h"
-#include "scene/Animation.h"
 #include "tools/bench/GpuPassTimer.h"
 #include "tools/bench/Stats.h"
 
@@ -190,11 +189,8 @@ double frameClock = 0.0;
 
 // Plays the timeline alone over the frames that are not rendered, 30 a second, as a running
 // demo would have (the camera flight turns the camera from one frame to the next).
-void advanceTimeline(double from, double to) {
-    for (double t = from + kFrameStep; t < to; t += kFrameStep) {
-        frameClock = t;
-        animationStep(t);
-    }
+void playTimeline(double from, double to) {
+    advanceTimeline(from, to, kFrameStep, [](double t) { frameClock = t; });
 }
 
 class Bench {
@@ -224,7 +220,7 @@ public:
         for (double moment : options_.moments) {
             const double start =
                 std::max(moment - options_.warmup * kFrameStep, lastTime_ + kFrameStep);
-            advanceTimeline(lastTime_, start);
+            playTimeline(lastTime_, start);
             MomentResult& out = result.moments.emplace_back();
             out.moment = moment;
             const int total = options_.warmup + options_.frames;

@@ -2,12 +2,14 @@
 // window's picture at chosen moments of the run, as PNG. It can also time frames.
 //
 //   pelk-capture --at 3.0 [--at 20.0 ...] --out DIR [--shadow-mode N] [--wireframe]
-//                [--light X,Y,Z] [--frames N [--time T]]
+//                [--light X,Y,Z] [--step SECONDS] [--frames N [--time T]]
 //
-// Times are seconds from the animation set-up. Each picture is preceded by the frame a viewer
-// would have seen 1/30 s earlier, so the motion blur is the one of a running demo, and the
-// timeline plays at 30 frames a second in between. --frames N
-// renders N frames 1/30 s apart from --time (default: the last --at, else 20) and prints the
+// Times are seconds from the animation set-up. The timeline plays in frames --step seconds
+// apart (default 1/30), at multiples of the step from the set-up on, as a machine that draws a
+// frame every step would run it; each picture is preceded by the frame a viewer would have
+// seen one step earlier, so the motion blur is the one of a running demo. A picture does not
+// depend on the other moments of the run, as long as they are a step or more apart. --frames N
+// renders N frames a step apart from --time (default: the last --at, else 20) and prints the
 // median frame time. Next to each picture, frame-SS.SSS.txt notes the flags, the light and the
 // camera's view-projection matrix of that frame.
 
@@ -27,12 +29,11 @@
 #include "app/Loop.h"
 #include "app/Platform.h"
 #include "camera/Camera.h"
-#include "scene/Animation.h"
 #include "scene/Scene.h"
 
 namespace {
 
-constexpr double kFrameStep = 1.0 / 30.0;
+constexpr double kFrameStep = 1.0 / 30.0;  // the default --step
 
 struct Options {
     std::vector<double> times;
@@ -42,13 +43,14 @@ struct Options {
     std::optional<glm::vec3> light;
     int frames = 0;
     std::optional<double> timingStart;
+    double step = kFrameStep;
 };
 
 void usage() {
     std::fprintf(stderr,
                  "usage: pelk-capture --at SECONDS [--at SECONDS ...] --out DIR\n"
                  "                    [--shadow-mode 0|1|2] [--wireframe] [--light X,Y,Z]\n"
-                 "                    [--frames N [--time SECONDS]]\n");
+                 "                    [--step SECONDS] [--frames N [--time SECONDS]]\n");
 }
 
 bool parseDouble(const char* text, double& value) {
@@ -87,6 +89,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             options.timingStart = number;
         } else if (arg == "--shadow-mode" && number >= 0.0 && number <= 2.0) {
             options.shadowMode = static_cast<int>(number);
+        } else if (arg == "--step" && number > 0.0) {
+            options.step = number;
         } else if (arg == "--frames" && number >= 1.0) {
             options.frames = static_cast<int>(number);
         } else {
@@ -122,14 +126,11 @@ void renderAt(double t) {
     renderFrame(t);
 }
 
-// Plays the timeline alone, frame by frame at 30 frames a second, over the frames that are not
-// rendered: the camera flight turns the camera from one frame to the next, so skipping them
-// would leave it looking elsewhere than a viewer's camera.
-void advanceTimeline(double from, double to) {
-    for (double t = from + kFrameStep; t < to; t += kFrameStep) {
-        frameClock = t;
-        animationStep(t);
-    }
+// Plays the timeline alone over the frames that are not rendered: the camera flight turns the
+// camera from one frame to the next, so skipping them would leave it looking elsewhere than a
+// viewer's camera.
+void playTimeline(double from, double to, double step) {
+    advanceTimeline(from, to, step, [](double t) { frameClock = t; });
 }
 
 // The back buffer of the frame just rendered (before the swap), top row first.
@@ -175,9 +176,9 @@ int capturePictures(const Options& options, double& lastTime) {
     std::error_code error;
     std::filesystem::create_directories(options.outDir, error);
     for (double t : options.times) {
-        const double before = t - kFrameStep;
+        const double before = t - options.step;
         if (before > lastTime) {
-            advanceTimeline(lastTime, before);
+            playTimeline(lastTime, before, options.step);
             renderAt(before);
             presentFrame();
         }
@@ -197,11 +198,11 @@ int capturePictures(const Options& options, double& lastTime) {
 }
 
 void timeFrames(const Options& options, double start, double lastTime) {
-    advanceTimeline(lastTime, start);
+    playTimeline(lastTime, start, options.step);
     std::vector<double> milliseconds;
     for (int i = 0; i < options.frames; ++i) {
         const auto begin = std::chrono::steady_clock::now();
-        renderAt(start + i * kFrameStep);
+        renderAt(start + i * options.step);
         glFinish();
         const auto end = std::chrono::steady_clock::now();
         presentFrame();
@@ -241,7 +242,7 @@ int main(int argc, char** argv) {
     if (status == 0 && options->frames > 0) {
         const double start =
             options->timingStart.value_or(options->times.empty() ? 20.0 : options->times.back());
-        timeFrames(*options, std::max(start, lastTime + kFrameStep), lastTime);
+        timeFrames(*options, std::max(start, lastTime + options->step), lastTime);
     }
     std::fflush(stdout);
     shutDown();
