@@ -1,7 +1,9 @@
 #include "scene/Animation.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <initializer_list>
 
 #include "app/Loop.h"
 #include "app/Platform.h"
@@ -278,6 +280,15 @@ void animationStep(double currentTime) {
                      currentTime)) {
         loop.shadowMode = 1;
     }
+}
+
+double timelineEnd() {
+    double end = timeline.animationEnd;
+    for (const auto* tracks :
+         {&timeline.revealTracks, &timeline.moveTracks, &timeline.cameraTracks}) {
+        for (const PointTrack& track : *tracks) end = std::max(end, track.endTime);
+    }
+    return end;
 }
 
 void releaseAnimations() { timeline = Timeline{}; }
