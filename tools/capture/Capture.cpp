@@ -3,6 +3,7 @@
 //
 //   pelk-capture --at 3.0 [--at 20.0 ...] --out DIR [--shadow-mode N] [--wireframe]
 //                [--light X,Y,Z] [--frames N [--time T]]
+//   pelk-capture --video FILE.mp4|FILE.webm [--fps N] [--from T] [--to T]    (Video.h)
 //
 // Times are seconds from the animation set-up. Each picture is preceded by the frame a viewer
 // would have seen 1/30 s earlier, so the motion blur is the one of a running demo, and the
@@ -29,6 +30,7 @@
 #include "camera/Camera.h"
 #include "scene/Animation.h"
 #include "scene/Scene.h"
+#include "tools/capture/Video.h"
 
 namespace {
 
@@ -42,6 +44,7 @@ struct Options {
     std::optional<glm::vec3> light;
     int frames = 0;
     std::optional<double> timingStart;
+    VideoOptions video;
 };
 
 void usage() {
@@ -49,6 +52,7 @@ void usage() {
                  "usage: pelk-capture --at SECONDS [--at SECONDS ...] --out DIR\n"
                  "                    [--shadow-mode 0|1|2] [--wireframe] [--light X,Y,Z]\n"
                  "                    [--frames N [--time SECONDS]]\n");
+    std::fprintf(stderr, "%s", kVideoUsage);
 }
 
 bool parseDouble(const char* text, double& value) {
@@ -68,6 +72,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         } else if (!hasValue) {
             std::fprintf(stderr, "pelk-capture: %s needs a value\n", arg.c_str());
             return std::nullopt;
+        } else if (isVideoOption(arg)) {
+            if (!parseVideoOption(arg, argv[++i], options.video)) return std::nullopt;
         } else if (arg == "--out") {
             options.outDir = argv[++i];
         } else if (arg == "--light") {
@@ -95,7 +101,13 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             return std::nullopt;
         }
     }
-    if (options.times.empty() && options.frames == 0) {
+    if (!checkVideoOptions(options.video)) return std::nullopt;
+    const bool video = !options.video.path.empty();
+    if (video && (!options.times.empty() || options.frames > 0)) {
+        std::fprintf(stderr, "pelk-capture: --video goes without --at and --frames\n");
+        return std::nullopt;
+    }
+    if (options.times.empty() && options.frames == 0 && !video) {
         std::fprintf(stderr, "pelk-capture: nothing to do (no --at, no --frames)\n");
         return std::nullopt;
     }
@@ -223,6 +235,7 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
+    if (!options->video.path.empty() && !videoCanStart(options->video)) return 2;
     // A hidden window: the back buffer is still ours to read.
     glfwInit();
     glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
@@ -237,6 +250,12 @@ int main(int argc, char** argv) {
 
     double lastTime = 0.0;
     int status = 0;
+    if (!options->video.path.empty()) {
+        status = recordVideo(options->video, {renderAt, [](double t) {
+                                                  frameClock = t;
+                                                  animationStep(t);
+                                              }});
+    }
     if (!options->times.empty()) status = capturePictures(*options, lastTime);
     if (status == 0 && options->frames > 0) {
         const double start =
