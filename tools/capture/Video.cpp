@@ -398,8 +398,8 @@ int recordVideo(const VideoOptions& options, const VideoFrameCode& frameCode) {
         return kExitFailed;
     }
     catchStopSignals();
-    std::printf("recording %ld frames, %.3f s to %.3f s at %d frames a second, into %s\n", total,
-                gridTime(first, fps), gridTime(end, fps), fps, path.c_str());
+    std::printf("recording %ld frame%s, %.3f s to %.3f s at %d frames a second, into %s\n", total,
+                total == 1 ? "" : "s", gridTime(first, fps), gridTime(end, fps), fps, path.c_str());
     std::fflush(stdout);
 
     // Before the first recorded frame the timeline plays on the same grid without pictures,
@@ -440,7 +440,8 @@ int recordVideo(const VideoOptions& options, const VideoFrameCode& frameCode) {
         return kExitFailed;
     }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-    std::printf("wrote %s: %ld frames, %.3f s of video, in %s\n", path.c_str(), total,
-                static_cast<double>(total) / fps, clockText(took.count()).c_str());
+    std::printf("wrote %s: %ld frame%s, %.3f s of video, in %s\n", path.c_str(), total,
+                total == 1 ? "" : "s", static_cast<double>(total) / fps,
+                clockText(took.count()).c_str());
     return 0;
 }
