@@ -37,6 +37,10 @@ constexpr std::size_t kFrameBytes = kRowBytes * kWindowHeight;
 // A moment this close to a frame of the grid counts as on it: a --from of 0.1 at 30 frames a
 // second is frame 3.0000000000000004.
 constexpr double kGridTolerance = 1e-6;
+// Moments past a day are typing errors, and would overflow the frame count.
+constexpr double kLatestMoment = 24.0 * 3600.0;
+// rw-rw-rw- less the umask: the file as any new file of the user.
+constexpr mode_t kNewFileMode = 0666;
 constexpr int kExitBadInput = 2;
 constexpr int kExitFailed = 1;
 constexpr int kSignalExitBase = 128;
@@ -59,7 +63,8 @@ std::optional<Container> containerOf(const std::string& path) {
 bool parseSeconds(const char* text, double& value) {
     char* end = nullptr;
     value = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(value) && value >= 0.0;
+    return end != text && *end == '\0' && std::isfinite(value) && value >= 0.0 &&
+           value <= kLatestMoment;
 }
 
 bool parseFps(const char* text, int& value) {
@@ -102,14 +107,15 @@ std::string folderOf(const std::string& path) {
 // A new, empty file beside `path` with a hidden name, readable as a finished file would be.
 // Empty string when the folder cannot be written; errno says why.
 std::string createTemporaryBeside(const std::string& path) {
-    std::string name = (std::filesystem::path(folderOf(path)) /
-                        ("." + std::filesystem::path(path).filename().string() + ".XXXXXX"))
-                           .string();
+    std::string name = folderOf(path);
+    name += "/.";
+    name += std::filesystem::path(path).filename().string();
+    name += ".XXXXXX";
     const int fd = mkstemp(name.data());
     if (fd < 0) return "";
     const mode_t mask = umask(0);
     umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    fchmod(fd, kNewFileMode & ~mask);
     close(fd);
     return name;
 }
@@ -311,8 +317,8 @@ bool parseVideoOption(const std::string& name, const char* value, VideoOptions& 
     }
     double seconds = 0.0;
     if (!parseSeconds(value, seconds)) {
-        std::fprintf(stderr, "pelk-capture: %s wants seconds (0 or more), got '%s'\n", name.c_str(),
-                     value);
+        std::fprintf(stderr, "pelk-capture: %s wants seconds from 0 to %.0f, got '%s'\n",
+                     name.c_str(), kLatestMoment, value);
         return false;
     }
     (name == "--from" ? options.from : options.to) = seconds;
