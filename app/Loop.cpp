@@ -114,10 +114,14 @@ void advanceTimeline(double from, double to, double step,
     double k = std::max(0.0, std::floor(from / step));
     while (k * step <= from + kSameMoment) k += 1.0;
     for (double moment = k * step; moment < to - kSameMoment; moment = (++k) * step) {
-        setClock(moment);
-        animationStep(moment);
-        loop.previousTime = moment;
+        playTimelineFrame(moment, setClock);
     }
+}
+
+void playTimelineFrame(double moment, const std::function<void(double)>& setClock) {
+    setClock(moment);
+    animationStep(moment);
+    loop.previousTime = moment;
 }
 
 void presentFrame() {

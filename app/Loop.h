@@ -48,6 +48,9 @@ void renderFrame(double currentTime);
 // loop.previousTime follows, as after a rendered frame.
 void advanceTimeline(double from, double to, double step,
                      const std::function<void(double)>& setClock);
+// One of those frames: sets the clock, advances the timeline, and keeps the moment as
+// loop.previousTime.
+void playTimelineFrame(double moment, const std::function<void(double)>& setClock);
 // Moments closer than this are one frame.
 inline constexpr double kSameMoment = 1e-6;
 

@@ -1,7 +1,9 @@
 #include "scene/Animation.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <initializer_list>
 #include <optional>
 
 #include "app/Loop.h"
@@ -298,6 +300,15 @@ void animationStep(double currentTime) {
     }
     if (windowApplies(timeline.animationEnd, currentTime, previousTime)) loop.wireframe = true;
     timeline.previousStepTime = currentTime;
+}
+
+double timelineEnd() {
+    double end = timeline.animationEnd;
+    for (const auto* tracks :
+         {&timeline.revealTracks, &timeline.moveTracks, &timeline.cameraTracks}) {
+        for (const PointTrack& track : *tracks) end = std::max(end, track.endTime);
+    }
+    return end;
 }
 
 void releaseAnimations() { timeline = Timeline{}; }

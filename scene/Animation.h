@@ -98,5 +98,10 @@ void animationStep(double currentTime);
 // Moves mainCamera along the active camera tracks and turns it toward the world origin.
 void updateCameraFlight(float time, float pitchOffset, float yawOffset);
 
+// The moment the script is over: the last track's end or the opening of the wireframe window,
+// whichever is later. Call after setupAnimations() and before the first animationStep(), which
+// drops the tracks it has finished.
+double timelineEnd();
+
 // Drops every track; call at shutdown.
 void releaseAnimations();

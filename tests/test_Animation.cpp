@@ -462,6 +462,20 @@ TEST_F(TimelineTest, SlowFramesPlayTheScriptToItsOutcome) {
     EXPECT_EQ(findObject("LICHT")->position, placeOf("LICHT"));
 }
 
+// The last camera leg ends 64 s after set-up, well after the wireframe window opens at 52 s:
+// up to that moment a track is still running, just after it none is.
+TEST_F(TimelineTest, TimelineEndsWithItsLastTrack) {
+    setUpAt(2.0);
+    const double end = timelineEnd();
+    EXPECT_DOUBLE_EQ(end, 66.0);
+    for (int frame = 1; 2.0 + frame / 8.0 <= end; ++frame) stepAt(2.0 + frame / 8.0);
+    EXPECT_FALSE(timeline.cameraTracks.empty());
+    stepAt(end + 0.001);
+    EXPECT_TRUE(timeline.cameraTracks.empty());
+    EXPECT_TRUE(timeline.moveTracks.empty());
+    EXPECT_TRUE(timeline.revealTracks.empty());
+}
+
 TEST_F(TimelineTest, ReleasedTimelineNoLongerTouchesAnything) {
     setUpAt(0.0);
     releaseAnimations();

@@ -3,6 +3,7 @@
 //
 //   pelk-capture --at 3.0 [--at 20.0 ...] --out DIR [--shadow-mode N] [--wireframe]
 //                [--light X,Y,Z] [--step SECONDS] [--frames N [--time T]]
+//   pelk-capture --video FILE.mp4|FILE.webm [--fps N] [--from T] [--to T]    (Video.h)
 //
 // Times are seconds from the animation set-up. The timeline plays in frames --step seconds
 // apart (default 1/30), at multiples of the step from the set-up on, as a machine that draws a
@@ -30,6 +31,7 @@
 #include "app/Platform.h"
 #include "camera/Camera.h"
 #include "scene/Scene.h"
+#include "tools/capture/Video.h"
 
 namespace {
 
@@ -44,6 +46,7 @@ struct Options {
     int frames = 0;
     std::optional<double> timingStart;
     double step = kFrameStep;
+    VideoOptions video;
 };
 
 void usage() {
@@ -51,6 +54,7 @@ void usage() {
                  "usage: pelk-capture --at SECONDS [--at SECONDS ...] --out DIR\n"
                  "                    [--shadow-mode 0|1|2] [--wireframe] [--light X,Y,Z]\n"
                  "                    [--step SECONDS] [--frames N [--time SECONDS]]\n");
+    std::fprintf(stderr, "%s", kVideoUsage);
 }
 
 bool parseDouble(const char* text, double& value) {
@@ -70,6 +74,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         } else if (!hasValue) {
             std::fprintf(stderr, "pelk-capture: %s needs a value\n", arg.c_str());
             return std::nullopt;
+        } else if (isVideoOption(arg)) {
+            if (!parseVideoOption(arg, argv[++i], options.video)) return std::nullopt;
         } else if (arg == "--out") {
             options.outDir = argv[++i];
         } else if (arg == "--light") {
@@ -99,7 +105,13 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             return std::nullopt;
         }
     }
-    if (options.times.empty() && options.frames == 0) {
+    if (!checkVideoOptions(options.video)) return std::nullopt;
+    const bool video = !options.video.path.empty();
+    if (video && (!options.times.empty() || options.frames > 0)) {
+        std::fprintf(stderr, "pelk-capture: --video goes without --at and --frames\n");
+        return std::nullopt;
+    }
+    if (options.times.empty() && options.frames == 0 && !video) {
         std::fprintf(stderr, "pelk-capture: nothing to do (no --at, no --frames)\n");
         return std::nullopt;
     }
@@ -224,6 +236,7 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
+    if (!options->video.path.empty() && !videoCanStart(options->video)) return 2;
     // A hidden window: the back buffer is still ours to read.
     glfwInit();
     glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
@@ -238,6 +251,11 @@ int main(int argc, char** argv) {
 
     double lastTime = 0.0;
     int status = 0;
+    if (!options->video.path.empty()) {
+        status = recordVideo(
+            options->video,
+            {renderAt, [](double t) { playTimelineFrame(t, [](double c) { frameClock = c; }); }});
+    }
     if (!options->times.empty()) status = capturePictures(*options, lastTime);
     if (status == 0 && options->frames > 0) {
         const double start =

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+// Records the timeline as a video: the window's picture, rendered at fixed steps of 1/fps
+// seconds with the demo's own frame code, goes as raw RGB frames through a pipe to ffmpeg,
+// which encodes H.264 into an .mp4 file or VP9 into a .webm file.
+
+inline constexpr int kDefaultVideoFps = 30;
+inline constexpr int kMaxVideoFps = 240;
+// Without --to a video goes on this long after the timeline's end.
+inline constexpr double kVideoTailSeconds = 5.0;
+
+// The lines of the tool's usage text about --video.
+extern const char* const kVideoUsage;
+
+struct VideoOptions {
+    std::string path;            // empty: no video asked for
+    std::optional<int> fps;      // frames a second; kDefaultVideoFps when not given
+    std::optional<double> from;  // seconds after the timeline's set-up; 0 when not given
+    std::optional<double> to;    // timelineEnd() + kVideoTailSeconds when not given
+};
+
+// What the recording asks of the caller's frame code; both set the clock to t first.
+struct VideoFrameCode {
+    std::function<void(double t)> render;        // renders the frame at t, not yet presented
+    std::function<void(double t)> playTimeline;  // advances the timeline alone to t
+};
+
+// True for the options that parseVideoOption() reads: --video, --fps, --from and --to.
+bool isVideoOption(const std::string& name);
+// Reads one of them and its value; says what is wrong on stderr and returns false for a bad
+// value.
+bool parseVideoOption(const std::string& name, const char* value, VideoOptions& options);
+// Once all options are read: --fps, --from or --to without --video, or --to not after --from.
+bool checkVideoOptions(const VideoOptions& options);
+
+// Before the window opens, so that bad input costs no start-up: the file's kind, ffmpeg on the
+// PATH, a folder that can be written. Says what is wrong on stderr and returns false.
+bool videoCanStart(const VideoOptions& options);
+// After startUp(), before the first frame: records the video into a temporary file beside the
+// target and renames it at the end. Returns the exit status: 0, 2 when the time range holds no
+// frame, 1 when ffmpeg fails (no file is left then). SIGINT or SIGTERM removes the unfinished
+// file and ends the process by that signal.
+int recordVideo(const VideoOptions& options, const VideoFrameCode& frameCode);
