@@ -10,6 +10,7 @@
 #include "assets/Paths.h"
 #include "camera/Camera.h"
 #include "render/Programs.h"
+#include "scene/Scene.h"
 #include "support/GlFixture.h"
 #include "support/TestSupport.h"
 
@@ -97,7 +98,9 @@ TEST_F(FrameLoopTest, PostPassGetsTheCameraTheSceneWasDrawnWithAndKeepsItForTheN
     frameAt(6.0);
     const glm::mat4 drawn = mainCamera.viewProjectionMatrix();
     ASSERT_NE(drawn, first) << "the camera did not fly";
-    const ShaderProgram& scenePass = programs.sceneProgram;
+    // The build of the scene program that drew the last object holds what it was given.
+    const ShaderProgram& scenePass = sceneProgramFor(
+        objectSurface(scene.sceneObjects.back(), lightCube().position), loop.shadowMode);
     EXPECT_EQ(uniformMatrix(scenePass, scenePass.projMat) *
                   uniformMatrix(scenePass, scenePass.viewMatrix),
               drawn);
