@@ -12,6 +12,14 @@ PELK_VIDEO_PACKAGES=(ffmpeg)
 
 pelk_say() { printf 'pelk: %s\n' "$*"; }
 
+# pelk_on_exit COMMAND: runs COMMAND when the script exits, after those registered before it
+# (one trap for all, so that a script's own clean-up does not replace the Xvfb's).
+PELK_EXIT_HOOKS=()
+pelk_on_exit() {
+    PELK_EXIT_HOOKS+=("$1")
+    trap 'for pelk_hook in "${PELK_EXIT_HOOKS[@]}"; do eval "$pelk_hook"; done' EXIT
+}
+
 pelk_install_packages() {
     local missing=() pkg
     for pkg in "$@"; do
@@ -63,7 +71,7 @@ pelk_ensure_display() {
             sleep 0.1
         done
         if xdpyinfo >/dev/null 2>&1; then
-            trap 'kill $PELK_XVFB_PID 2>/dev/null' EXIT
+            pelk_on_exit 'kill $PELK_XVFB_PID 2>/dev/null'
             return 0
         fi
         kill "$PELK_XVFB_PID" 2>/dev/null

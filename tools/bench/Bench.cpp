@@ -2,6 +2,7 @@
 // fixed moments of the timeline.
 //
 //   pelk-bench [--at SECONDS ...] [--frames N] [--warmup N] [--json FILE]
+//              [--floor-stages DIR] [--count-instructions]
 //
 // After the start-up the tool presents the demo's first frame, then, for each moment (default
 // 3, 20, 45 and 60 s after the animation set-up), plays the timeline up to it and renders the
@@ -12,6 +13,11 @@
 // whole run the renderer, the time from process start to the first presented frame and the
 // peak resident memory. The window is the demo's, with the swap interval set to 0 so that a
 // display's refresh does not cap the figures.
+//
+// With --floor-stages DIR the tool also builds the programs from DIR/src (the same stage files
+// with every fragment stage writing a constant colour: the pipeline's floor) and alternates the
+// two frame by frame, so that both see the same moments and the same state of a shared machine;
+// it reports the floor beside each figure and the ratio of the medians.
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -24,10 +30,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
-#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -40,6 +46,7 @@
 #include "app/Loop.h"
 #include "app/Platform.h"
 #include "render/PassTimer.h"
+#include "render/Programs.h"
 #include "tools/bench/GpuPassTimer.h"
 #include "tools/bench/Stats.h"
 
@@ -56,6 +63,7 @@ struct Options {
     int frames = 20;
     int warmup = 3;
     std::string jsonPath;
+    std::string floorStages;         // a folder whose src/ holds the floor's stage files
     bool countInstructions = false;  // under callgrind: count the measured frames only
 };
 
@@ -68,6 +76,9 @@ void usage() {
                  "  --frames  measured frames per moment (default 20)\n"
                  "  --warmup  frames rendered before each moment and not counted (default 3)\n"
                  "  --json    also write the results as JSON to FILE\n"
+                 "  --floor-stages DIR  alternate every frame with the programs built from\n"
+                 "            DIR/src (constant fragment stages: scripts/bench --floor makes it)\n"
+                 "            and report the floor and the ratio to it\n"
                  "  --count-instructions  under valgrind's callgrind, count the instructions of\n"
                  "            the measured frames only, one dump per moment (scripts/bench\n"
                  "            --instructions runs it and reads the dumps)\n");
@@ -99,6 +110,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             options.jsonPath = value;
             continue;
         }
+        if (arg == "--floor-stages") {
+            options.floorStages = value;
+            continue;
+        }
         const bool isNumber = parseNumber(value, number);
         if (arg == "--at" && isNumber && number >= 0.0) {
             if (!momentsGiven) options.moments.clear();
@@ -112,6 +127,11 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             std::fprintf(stderr, "pelk-bench: bad option or value: %s %s\n", arg.c_str(), value);
             return std::nullopt;
         }
+    }
+    if (options.countInstructions && !options.floorStages.empty()) {
+        std::fprintf(stderr,
+                     "pelk-bench: --count-instructions and --floor-stages go one at a time\n");
+        return std::nullopt;
     }
     std::sort(options.moments.begin(), options.moments.end());
     options.moments.erase(std::unique(options.moments.begin(), options.moments.end()),
@@ -165,10 +185,16 @@ std::string glString(GLenum name) {
     return text != nullptr ? text : "(unknown)";
 }
 
-struct MomentResult {
-    double moment = 0.0;
+struct FrameTimes {
     std::vector<double> cpuMs;
     std::array<std::vector<double>, kPassCount> gpuMs;
+};
+
+// One moment's frames with the stage files, and with the floor's where it is measured.
+struct MomentResult {
+    double moment = 0.0;
+    FrameTimes real;
+    FrameTimes floor;
 };
 
 struct RunResult {
@@ -181,6 +207,7 @@ struct RunResult {
     bool firstFrameFromProcessStart = true;
     double peakMiB = 0.0;
     bool gpuTimes = false;
+    bool withFloor = false;
     std::vector<MomentResult> moments;
 };
 
@@ -198,6 +225,12 @@ public:
     explicit Bench(const Options& options)
         : options_(options),
           timer_([this](std::uint64_t frame, const PassTimes& times) { store(frame, times); }) {}
+
+    // The programs of the floor, to alternate with the demo's own.
+    void setFloorPrograms(const Programs& floor) {
+        real_ = programs;
+        floor_ = floor;
+    }
 
     // Renders and presents one frame at clock t; returns its CPU wall time in milliseconds.
     double frame(double t, std::uint64_t id) {
@@ -223,22 +256,27 @@ public:
             playTimeline(lastTime_, start);
             MomentResult& out = result.moments.emplace_back();
             out.moment = moment;
-            const int total = options_.warmup + options_.frames;
+            // With the floor, every other frame is the floor's: both kinds get the warm-up
+            // frames and the measured frames that they would get alone.
+            const int kinds = floor_ ? 2 : 1;
+            const int total = (options_.warmup + options_.frames) * kinds;
             for (int i = 0; i < total; ++i) {
-                const bool measured = i >= options_.warmup;
+                const bool isFloor = i % kinds == 1;
+                if (floor_) programs = isFloor ? *floor_ : real_;
+                const bool measured = i / kinds >= options_.warmup;
                 if (measured) startCounting();
                 const double ms = frame(start + i * kFrameStep, ++id);
                 if (measured) stopCounting();
                 if (!measured) continue;
-                out.cpuMs.push_back(ms);
-                measured_.insert(id);
+                (isFloor ? out.floor : out.real).cpuMs.push_back(ms);
+                measured_[id] = isFloor;
             }
+            if (floor_) programs = real_;
             dumpCounts(moment);
             timer_.collect(0);
-            for (std::size_t p = 0; p < kPassCount; ++p) {
-                for (const auto& [frameId, times] : gpu_) {
-                    out.gpuMs[p].push_back(times[p]);
-                }
+            for (const auto& [frameId, times] : gpu_) {
+                FrameTimes& kind = measured_[frameId] ? out.floor : out.real;
+                for (std::size_t p = 0; p < kPassCount; ++p) kind.gpuMs[p].push_back(times[p]);
             }
             gpu_.clear();
             measured_.clear();
@@ -279,9 +317,17 @@ private:
     const Options& options_;
     GpuPassTimer timer_;
     double lastTime_ = 0.0;
-    std::set<std::uint64_t> measured_;  // the frames of this moment that count
+    std::map<std::uint64_t, bool> measured_;  // the frames of this moment that count: floor?
     std::map<std::uint64_t, PassTimes> gpu_;
+    Programs real_;
+    std::optional<Programs> floor_;
 };
+
+// The median frame time against the floor's.
+double floorRatio(const MomentResult& m) {
+    const double floor = median(m.floor.cpuMs);
+    return floor > 0.0 ? median(m.real.cpuMs) / floor : 0.0;
+}
 
 void printTable(const RunResult& r, const Options& options) {
     std::printf("renderer: %s\nGL version: %s\n", r.renderer.c_str(), r.version.c_str());
@@ -292,27 +338,48 @@ void printTable(const RunResult& r, const Options& options) {
     std::printf("start-up to first presented frame: %.3f s%s\n", r.firstFrameSeconds,
                 r.firstFrameFromProcessStart ? "" : " (from main)");
     std::printf("peak resident memory: %.1f MiB\n\n", r.peakMiB);
-    std::printf("%8s | %9s %9s | %s\n", "moment", "CPU frame", "ms", "GPU ms per frame (median)");
-    std::printf("%8s | %9s %9s |", "s", "median", "p95");
-    for (PassId pass : kColumns) std::printf(" %10s", passName(pass));
-    std::printf(" %10s\n", "sum");
+    if (r.withFloor) {
+        std::printf("every other frame drawn with constant fragment stages (the floor)\n\n");
+        std::printf("%8s | %9s %9s %9s %9s | %s\n", "moment", "CPU frame", "ms", "floor", "ratio",
+                    "GPU ms per frame (median), floor in brackets");
+        std::printf("%8s | %9s %9s %9s %9s |", "s", "median", "p95", "median", "");
+    } else {
+        std::printf("%8s | %9s %9s | %s\n", "moment", "CPU frame", "ms",
+                    "GPU ms per frame (median)");
+        std::printf("%8s | %9s %9s |", "s", "median", "p95");
+    }
+    const char* columnFormat = r.withFloor ? " %17s" : " %10s";
+    for (PassId pass : kColumns) std::printf(columnFormat, passName(pass));
+    std::printf(columnFormat, "sum");
+    std::printf("\n");
     for (const MomentResult& m : r.moments) {
-        std::printf("%8.2f | %9.1f %9.1f |", m.moment, median(m.cpuMs), percentile(m.cpuMs, 95));
+        std::printf("%8.2f | %9.1f %9.1f", m.moment, median(m.real.cpuMs),
+                    percentile(m.real.cpuMs, 95));
+        if (r.withFloor) std::printf(" %9.1f %9.2f", median(m.floor.cpuMs), floorRatio(m));
+        std::printf(" |");
         double sum = 0.0;
+        double floorSum = 0.0;
         for (PassId pass : kColumns) {
-            const double value = median(m.gpuMs[static_cast<std::size_t>(pass)]);
+            const double value = median(m.real.gpuMs[static_cast<std::size_t>(pass)]);
+            const double floorValue = median(m.floor.gpuMs[static_cast<std::size_t>(pass)]);
             sum += value;
-            if (r.gpuTimes) {
-                std::printf(" %10.1f", value);
+            floorSum += floorValue;
+            if (!r.gpuTimes) {
+                std::printf(columnFormat, "n/a");
+            } else if (r.withFloor) {
+                std::printf(" %9.1f (%5.1f)", value, floorValue);
             } else {
-                std::printf(" %10s", "n/a");
+                std::printf(" %10.1f", value);
             }
         }
-        if (r.gpuTimes) {
-            std::printf(" %10.1f\n", sum);
+        if (!r.gpuTimes) {
+            std::printf(columnFormat, "n/a");
+        } else if (r.withFloor) {
+            std::printf(" %9.1f (%5.1f)", sum, floorSum);
         } else {
-            std::printf(" %10s\n", "n/a");
+            std::printf(" %10.1f", sum);
         }
+        std::printf("\n");
     }
     std::fflush(stdout);
 }
@@ -355,6 +422,18 @@ std::string jsonSummary(const std::vector<double>& values) {
            ", \"samples\": " + jsonArray(values) + "}";
 }
 
+// "cpuFrameMs": {...}, "gpuMs": {pass: {...}, ...}
+std::string jsonTimes(const FrameTimes& times, bool gpuTimes) {
+    std::string out = "\"cpuFrameMs\": " + jsonSummary(times.cpuMs) + ",\n     \"gpuMs\": {";
+    bool first = true;
+    for (PassId pass : kColumns) {
+        out += std::string(first ? "" : ",") + "\n       " + jsonString(passName(pass)) + ": " +
+               (gpuTimes ? jsonSummary(times.gpuMs[static_cast<std::size_t>(pass)]) : "null");
+        first = false;
+    }
+    return out + "}";
+}
+
 bool writeJson(const std::string& path, const RunResult& r, const Options& options) {
     std::ofstream out(path);
     if (!out) return false;
@@ -368,21 +447,43 @@ bool writeJson(const std::string& path, const RunResult& r, const Options& optio
         << ",\n  \"startupMeasuredFrom\": "
         << (r.firstFrameFromProcessStart ? "\"process start\"" : "\"main\"")
         << ",\n  \"peakResidentMiB\": " << jsonNumber(r.peakMiB)
-        << ",\n  \"gpuTimes\": " << (r.gpuTimes ? "true" : "false") << ",\n  \"moments\": [";
+        << ",\n  \"gpuTimes\": " << (r.gpuTimes ? "true" : "false")
+        << ",\n  \"floorAlternated\": " << (r.withFloor ? "true" : "false")
+        << ",\n  \"moments\": [";
     for (std::size_t i = 0; i < r.moments.size(); ++i) {
         const MomentResult& m = r.moments[i];
-        out << (i > 0 ? "," : "") << "\n    {\"seconds\": " << jsonNumber(m.moment)
-            << ",\n     \"cpuFrameMs\": " << jsonSummary(m.cpuMs) << ",\n     \"gpuMs\": {";
-        bool first = true;
-        for (PassId pass : kColumns) {
-            out << (first ? "" : ",") << "\n       " << jsonString(passName(pass)) << ": "
-                << (r.gpuTimes ? jsonSummary(m.gpuMs[static_cast<std::size_t>(pass)]) : "null");
-            first = false;
+        out << (i > 0 ? "," : "") << "\n    {\"seconds\": " << jsonNumber(m.moment) << ",\n     "
+            << jsonTimes(m.real, r.gpuTimes);
+        if (r.withFloor) {
+            out << ",\n     \"floor\": {" << jsonTimes(m.floor, r.gpuTimes)
+                << "},\n     \"ratio\": " << jsonNumber(floorRatio(m));
         }
-        out << "}}";
+        out << "}";
     }
     out << "\n  ]\n}\n";
     return static_cast<bool>(out);
+}
+
+// Builds the floor's programs from DIR/src, as the start-up builds the demo's from ./src, and
+// hands both sets to the benchmark; the demo's stay in use.
+bool buildFloorPrograms(const std::string& dir, Bench& bench) {
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    if (!std::filesystem::is_directory(std::filesystem::path(dir) / "src", error)) {
+        std::fprintf(stderr, "pelk-bench: --floor-stages wants a folder with a src/ in it: %s\n",
+                     dir.c_str());
+        return false;
+    }
+    const Programs own = programs;
+    std::filesystem::current_path(dir, error);
+    createPrograms();
+    lookUpUniforms();
+    setConstantUniforms();
+    std::filesystem::current_path(here, error);
+    const Programs floor = programs;
+    programs = own;
+    bench.setFloorPrograms(floor);
+    return true;
 }
 
 }  // namespace
@@ -424,6 +525,13 @@ int main(int argc, char** argv) {
     if (const char* threads = std::getenv("LP_NUM_THREADS")) result.rasterThreads = threads;
 
     Bench bench(*options);
+    if (!options->floorStages.empty()) {
+        if (!buildFloorPrograms(options->floorStages, bench)) {
+            shutDown();
+            return 2;
+        }
+        result.withFloor = true;
+    }
     // The demo's first frame, one frame step after the start-up.
     frameClock = kFrameStep;
     renderFrame(kFrameStep);
