@@ -21,7 +21,11 @@ bool cameraMoved(const glm::mat4& viewProjection, const glm::mat4& oldViewProjec
 }
 
 bool flareOnScreen(glm::vec3 light) {
-    return !(std::abs(light.z) > 1.0f || std::abs(light.x) > 1.3f || std::abs(light.y) > 1.3f);
+    // The post stage's light sees the scene through depth taps within kFlareTapReach radii of
+    // the light (half a screen per unit of normalised coordinates); with every tap off the
+    // screen the light counts as hidden, and there is no flare to draw.
+    const float reach = 1.0f + 2.0f * kFlareTapReach * kFlareRadius;
+    return !(std::abs(light.z) > 1.0f || std::abs(light.x) > reach || std::abs(light.y) > reach);
 }
 
 void runPostProcessPass(const glm::mat4& viewProjection, glm::mat4& oldViewProjection,

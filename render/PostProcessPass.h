@@ -5,14 +5,17 @@
 // Flare and motion-blur settings handed to the post program every frame.
 inline constexpr int kMotionBlurSamples = 4;
 inline constexpr float kFlareRadius = 0.03f;
+// How far from the light, in flare radii, the post stage looks for surfaces that hide it.
+inline constexpr float kFlareTapReach = 0.3f;
 
 // Whether this frame's picture moved against the last one: a real previous camera (not the
 // identity of the first frame), time passed, and the matrices differ. Otherwise the frame is
 // drawn without the blur's taps, which would all read the same pixel.
 bool cameraMoved(const glm::mat4& viewProjection, const glm::mat4& oldViewProjection,
                  float deltaTime);
-// Whether the light, in normalised device coordinates, is close enough to the screen to have a
-// flare: in front of the camera and within 1.3 of the centre on both axes.
+// Whether the light, in normalised device coordinates, can have a flare: in front of the camera
+// and near enough to the screen that one of the post stage's visibility taps (kFlareTapReach
+// flare radii around it) lands on it.
 bool flareOnScreen(glm::vec3 light);
 
 // Once per frame, last: draws the scene image onto the window as a filled full-screen quad,

@@ -16,8 +16,9 @@
 //
 // With --floor-stages DIR the tool also builds the programs from DIR/src (the same stage files
 // with every fragment stage writing a constant colour: the pipeline's floor) and alternates the
-// two frame by frame, so that both see the same moments and the same state of a shared machine;
-// it reports the floor beside each figure and the ratio of the medians.
+// two frame by frame (real, floor, floor, real, ...), so that both see the same moments and the
+// same state of a shared machine; it reports the floor beside each figure and the ratio of the
+// medians.
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -256,12 +257,13 @@ public:
             playTimeline(lastTime_, start);
             MomentResult& out = result.moments.emplace_back();
             out.moment = moment;
-            // With the floor, every other frame is the floor's: both kinds get the warm-up
-            // frames and the measured frames that they would get alone.
+            // With the floor, half the frames are the floor's, in the order real, floor, floor,
+            // real, so that a machine that speeds up or slows down meanwhile favours neither;
+            // both kinds get the warm-up frames and the measured frames that they would alone.
             const int kinds = floor_ ? 2 : 1;
             const int total = (options_.warmup + options_.frames) * kinds;
             for (int i = 0; i < total; ++i) {
-                const bool isFloor = i % kinds == 1;
+                const bool isFloor = floor_ && (i % 4 == 1 || i % 4 == 2);
                 if (floor_) programs = isFloor ? *floor_ : real_;
                 const bool measured = i / kinds >= options_.warmup;
                 if (measured) startCounting();
