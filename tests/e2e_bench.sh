@@ -22,7 +22,8 @@ fail() {
 [ -n "${DISPLAY:-}" ] || fail "DISPLAY is not set; run the suite through scripts/test"
 export LIBGL_ALWAYS_SOFTWARE=1
 
-for bad in "--frames 0" "--at -1" "--warmup x" "--json" "--bogus 1" "--count-instructions"; do
+for bad in "--frames 0" "--at -1" "--warmup x" "--json" "--bogus 1" "--count-instructions" \
+    "--floor-stages $out/nowhere" "--floor-stages $out --count-instructions"; do
     # shellcheck disable=SC2086 # the options are words on purpose
     "$bench" $bad >/dev/null 2>&1
     code=$?
@@ -52,4 +53,21 @@ done
 # The GPU time of the scene pass is more than nothing: its pieces around the mipmap rebuilds
 # were both timed and added.
 [[ "$json" =~ \"scene\":\{\"median\":0\.000 ]] && fail "the scene pass took no GPU time"
+
+# Against the floor: every other frame drawn with constant fragment stages, and the ratio of
+# the two medians reported. The floor is cheaper than the demo's own shading.
+mkdir -p "$out/floor" && rm -rf "$out/floor/src" && cp -r src "$out/floor/src"
+for stage in "$out"/floor/src/*.fragmentshader; do
+    printf '#version 450 compatibility\nlayout(location = 0) out vec4 c;\nvoid main() { c = vec4(0.5); }\n' >"$stage"
+done
+timeout 240 "$bench" --at 12 --frames 3 --warmup 1 --floor-stages "$out/floor" \
+    --json "$out/floor.json" >"$out/bench.out" 2>&1 || fail "pelk-bench --floor-stages ended with $?"
+row=$(grep -E "^ +12\.00 \| +$number +$number +$number +$number \|" "$out/bench.out") ||
+    fail "no table row for 12 s with the floor and the ratio"
+read -r _ _ real _ floor ratio _ <<<"$row"
+awk -v r="$real" -v f="$floor" -v q="$ratio" 'BEGIN { exit !(f < r && q > 1 && (r / f - q) ^ 2 < 1e-3) }' ||
+    fail "floor $floor and ratio $ratio do not fit the frame time $real"
+json=$(tr -d ' \n' <"$out/floor.json")
+[[ "$json" =~ \"floor\":\{\"cpuFrameMs\":\{\"median\":$number ]] || fail "the JSON has no floor"
+[[ "$json" =~ \"ratio\":$number ]] || fail "the JSON has no ratio"
 say "PASS"
