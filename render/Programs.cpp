@@ -56,19 +56,25 @@ std::string surfaceDefine(const char* surface) {
 }
 std::string shadowDefine(int mode) { return "#define SHADOW_MODE " + std::to_string(mode) + "\n"; }
 
+// Whether a build's surfaces all have a picture (1) or none has (0).
+const std::string kTextured = "#define TEXTURED 1\n";
+const std::string kUntextured = "#define TEXTURED 0\n";
+
 std::vector<std::string> sceneVariantDefines() {
-    std::vector<std::string> defines = {surfaceDefine("SURFACE_SKY"),
+    std::vector<std::string> defines = {surfaceDefine("SURFACE_SKY") + kTextured,
                                         surfaceDefine("SURFACE_LIGHT_CUBE")};
     for (const char* surface : {"SURFACE_MATTE", "SURFACE_MIRROR", "SURFACE_WATER"}) {
+        const std::string& textured =
+            std::string(surface) == "SURFACE_MIRROR" ? kUntextured : kTextured;
         for (int mode = 0; mode < kShadowModeCount; ++mode) {
-            defines.push_back(surfaceDefine(surface) + shadowDefine(mode));
+            defines.push_back(surfaceDefine(surface) + shadowDefine(mode) + textured);
         }
     }
     return defines;
 }
 
 std::vector<std::string> reflectionVariantDefines() {
-    return {surfaceDefine("SURFACE_SKY"), surfaceDefine("SURFACE_LIGHT_CUBE"),
+    return {surfaceDefine("SURFACE_SKY") + kTextured, surfaceDefine("SURFACE_LIGHT_CUBE"),
             surfaceDefine("SURFACE_MATTE")};
 }
 
@@ -151,7 +157,9 @@ Surface objectSurface(const SceneObject& object, glm::vec3 light) {
     return Surface::Matte;
 }
 
-int sceneVariantIndex(Surface surface, int shadowMode) {
+int sceneVariantIndex(Surface surface, int shadowMode, bool textured) {
+    // The mirror is the one kind of the scene without a picture.
+    if (surface != Surface::LightCube && textured != (surface != Surface::Mirror)) return -1;
     switch (surface) {
         case Surface::Sky:
             return 0;
@@ -165,10 +173,10 @@ int sceneVariantIndex(Surface surface, int shadowMode) {
     return 2 + lit * kShadowModeCount + shadowMode;
 }
 
-int reflectionVariantIndex(Surface surface) {
+int reflectionVariantIndex(Surface surface, bool textured) {
     switch (surface) {
         case Surface::Sky:
-            return 0;
+            return textured ? 0 : -1;
         case Surface::LightCube:
             return 1;
         default:
@@ -188,14 +196,14 @@ const ShaderProgram& variantOr(const ShaderProgram& general,
 
 }  // namespace
 
-const ShaderProgram& sceneProgramFor(Surface surface, int shadowMode) {
+const ShaderProgram& sceneProgramFor(Surface surface, int shadowMode, bool textured) {
     return variantOr(programs.sceneProgram, programs.sceneVariants,
-                     sceneVariantIndex(surface, shadowMode));
+                     sceneVariantIndex(surface, shadowMode, textured));
 }
 
-const ShaderProgram& reflectionProgramFor(Surface surface) {
+const ShaderProgram& reflectionProgramFor(Surface surface, bool textured) {
     return variantOr(programs.reflectionProgram, programs.reflectionVariants,
-                     reflectionVariantIndex(surface));
+                     reflectionVariantIndex(surface, textured));
 }
 
 const ShaderProgram& postProgramFor(bool motionBlur, bool flare) {

@@ -81,15 +81,17 @@ inline constexpr int kShadowModeCount = 3;  // 0 hard, 1 variance (soft), 2 filt
 Surface objectSurface(const SceneObject& object, glm::vec3 light);
 
 // Where a variant sits in its list. The reflection pass has no mirrors or water: those are lit
-// like any other surface there. A shadow mode outside 0 to 2 has no variant (-1: use the
-// general program).
-int sceneVariantIndex(Surface surface, int shadowMode);
-int reflectionVariantIndex(Surface surface);
+// like any other surface there. The sky, matte and water builds take their colour from a
+// picture and the mirror's from its vertices, as the scene's objects do; an object that differs
+// (a picture that failed to load, say) has no variant, and neither has a shadow mode outside 0
+// to 2 (-1: use the general program).
+int sceneVariantIndex(Surface surface, int shadowMode, bool textured);
+int reflectionVariantIndex(Surface surface, bool textured);
 int postVariantIndex(bool motionBlur, bool flare);
 
 // The program that draws a surface (the general one where no variant serves).
-const ShaderProgram& sceneProgramFor(Surface surface, int shadowMode);
-const ShaderProgram& reflectionProgramFor(Surface surface);
+const ShaderProgram& sceneProgramFor(Surface surface, int shadowMode, bool textured);
+const ShaderProgram& reflectionProgramFor(Surface surface, bool textured);
 const ShaderProgram& postProgramFor(bool motionBlur, bool flare);
 
 // A pass's general program followed by its variants, for the uploads that all of them need.

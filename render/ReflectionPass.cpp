@@ -73,7 +73,8 @@ void renderReflectionPass() {
 
     // Each surface is drawn by the build made for its kind.
     auto useItsBuild = [&](const SceneObject& object) -> const ShaderProgram& {
-        const ShaderProgram& build = reflectionProgramFor(objectSurface(object, light));
+        const ShaderProgram& build =
+            reflectionProgramFor(objectSurface(object, light), object.texture != 0);
         glUseProgram(build.program);
         return build;
     };

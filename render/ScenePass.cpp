@@ -89,7 +89,8 @@ void renderScenePass() {
 
     // Each surface is drawn by the build made for its kind and the frame's shadow mode.
     auto drawWithItsBuild = [&](const SceneObject& object, bool sendTime) {
-        const ShaderProgram& build = sceneProgramFor(objectSurface(object, light), loop.shadowMode);
+        const ShaderProgram& build =
+            sceneProgramFor(objectSurface(object, light), loop.shadowMode, object.texture != 0);
         glUseProgram(build.program);
         drawObject(build, object, sendTime);
     };

@@ -99,8 +99,9 @@ TEST_F(FrameLoopTest, PostPassGetsTheCameraTheSceneWasDrawnWithAndKeepsItForTheN
     const glm::mat4 drawn = mainCamera.viewProjectionMatrix();
     ASSERT_NE(drawn, first) << "the camera did not fly";
     // The build of the scene program that drew the last object holds what it was given.
-    const ShaderProgram& scenePass = sceneProgramFor(
-        objectSurface(scene.sceneObjects.back(), lightCube().position), loop.shadowMode);
+    const SceneObject& last = scene.sceneObjects.back();
+    const ShaderProgram& scenePass = sceneProgramFor(objectSurface(last, lightCube().position),
+                                                     loop.shadowMode, last.texture != 0);
     EXPECT_EQ(uniformMatrix(scenePass, scenePass.projMat) *
                   uniformMatrix(scenePass, scenePass.viewMatrix),
               drawn);

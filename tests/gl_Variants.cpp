@@ -19,31 +19,43 @@ namespace {
 
 using VariantTest = PipelineTest;
 
+// A small picture for the surfaces that have one.
+GLuint makePicture() {
+    const unsigned char texels[2 * 2 * 3] = {200, 40, 40, 40, 200, 40, 40, 40, 200, 220, 220, 40};
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glGenerateMipmap(GL_TEXTURE_2D);
+    return texture;
+}
+
 // One surface of every kind, all in view of the camera and of the reflector: the light's cube,
-// the reflecting cube (element 1), a matte cube, a tessellated floor (the water's kind) and a
-// textured sky wall behind them.
+// the reflecting cube (element 1), a matte cube with a picture and one without (which no
+// variant serves), a tessellated floor (the water's kind) and a sky wall behind them.
 void buildEveryKind() {
+    const GLuint picture = makePicture();
     scene.sceneObjects.push_back(makeCube("LICHT", glm::vec3(-2, 5, 1), 0.3f, glm::vec3(1)));
     SceneObject mirror = makeCube("testcube", glm::vec3(1.5f, 1, 0), 0.8f, glm::vec3(1, 0, 0));
     mirror.reflection = true;
     scene.sceneObjects.push_back(mirror);
+    SceneObject block = makeCube("Block", glm::vec3(-1.5f, 1, 0), 0.8f, glm::vec3(1));
+    block.texture = picture;
+    scene.sceneObjects.push_back(block);
     scene.sceneObjects.push_back(
-        makeCube("Block", glm::vec3(-1.5f, 1, 0), 0.8f, glm::vec3(0.2f, 0.5f, 0.9f)));
+        makeCube("Plain", glm::vec3(0, 0.5f, 2.5f), 0.4f, glm::vec3(0.2f, 0.5f, 0.9f)));
     SceneObject water = makeFloor("Water", 6.0f, glm::vec3(0.1f, 0.3f, 0.4f));
     water.tessellation = true;
+    water.texture = picture;
     scene.sceneObjects.push_back(water);
 
     SceneObject wall = makeFloor("sky4", 1.0f, glm::vec3(0.5f));
     wall.setRotation(90, 0, 0);  // upright, facing +z
     wall.setPosition(glm::vec3(0, 0, -5));
     wall.setScale(20.1f, 20.1f, 1);
-    const unsigned char texels[2 * 2 * 3] = {200, 40, 40, 40, 200, 40, 40, 40, 200, 220, 220, 40};
-    glGenTextures(1, &wall.texture);
-    glBindTexture(GL_TEXTURE_2D, wall.texture);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glGenerateMipmap(GL_TEXTURE_2D);
+    wall.texture = picture;
     scene.skyPlanes.push_back(wall);
 
     mainCamera.position = glm::vec3(0, 3, 8);
@@ -149,7 +161,8 @@ TEST_F(VariantTest, SceneAndReflectionVariantsDrawWhatTheGeneralProgramsDrawInEv
     EXPECT_EQ(objectSurface(scene.sceneObjects[0], light), Surface::LightCube);
     EXPECT_EQ(objectSurface(scene.sceneObjects[1], light), Surface::Mirror);
     EXPECT_EQ(objectSurface(scene.sceneObjects[2], light), Surface::Matte);
-    EXPECT_EQ(objectSurface(scene.sceneObjects[3], light), Surface::Water);
+    EXPECT_EQ(objectSurface(scene.sceneObjects[3], light), Surface::Matte);
+    EXPECT_EQ(objectSurface(scene.sceneObjects[4], light), Surface::Water);
     EXPECT_EQ(objectSurface(scene.skyPlanes[0], light), Surface::Sky);
     for (int mode : {0, 1, 2}) {
         SCOPED_TRACE(mode);
