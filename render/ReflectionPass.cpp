@@ -53,6 +53,8 @@ void renderReflectionPass() {
                            glm::value_ptr(cubeFaces.faceMatrices[0]));
         glUniformMatrix4fv(build->viewMatrix, 6, GL_FALSE, glm::value_ptr(faceViews[0]));
         glUniform3f(build->lightSourcePosition, light.x, light.y, light.z);
+        glUniform1f(build->elapsedTime, static_cast<float>(loop.currentTime));
+        glUniform1f(build->useTexture, 1.0f);  // every sky wall counts as textured
     }
 
     attachCubeMapTarget(target);
@@ -64,12 +66,6 @@ void renderReflectionPass() {
     glBindTexture(GL_TEXTURE_CUBE_MAP, targets.shadowCubeTarget.depthCube);
     glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
     glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_FUNC, GL_LESS);
-
-    for (const ShaderProgram* build : builds) {
-        glUseProgram(build->program);
-        glUniform1f(build->elapsedTime, static_cast<float>(loop.currentTime));
-        glUniform1f(build->useTexture, 1.0f);  // every sky wall counts as textured
-    }
 
     // Each surface is drawn by the build made for its kind.
     auto useItsBuild = [&](const SceneObject& object) -> const ShaderProgram& {

@@ -60,6 +60,7 @@ void renderScenePass() {
         glUniform3f(build->lightSourcePosition, light.x, light.y, light.z);
         glUniform3fv(build->cameraPosWorld, 1, glm::value_ptr(mainCamera.position));
         glUniform1i(build->varShadow, loop.shadowMode);
+        glUniform1f(build->elapsedTime, static_cast<float>(loop.currentTime));
     }
     glUseProgram(sceneProgram.program);
 
@@ -82,10 +83,6 @@ void renderScenePass() {
 
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    for (const ShaderProgram* build : builds) {
-        glUseProgram(build->program);
-        glUniform1f(build->elapsedTime, static_cast<float>(loop.currentTime));
-    }
 
     // Each surface is drawn by the build made for its kind and the frame's shadow mode.
     auto drawWithItsBuild = [&](const SceneObject& object, bool sendTime) {
