@@ -75,7 +75,7 @@ std::vector<std::string> sceneVariantDefines() {
 
 std::vector<std::string> reflectionVariantDefines() {
     return {surfaceDefine("SURFACE_SKY") + kTextured, surfaceDefine("SURFACE_LIGHT_CUBE"),
-            surfaceDefine("SURFACE_MATTE") + kTextured};
+            surfaceDefine("SURFACE_MATTE")};
 }
 
 std::vector<std::string> postVariantDefines() {
@@ -174,10 +174,14 @@ int sceneVariantIndex(Surface surface, int shadowMode, bool textured) {
 }
 
 int reflectionVariantIndex(Surface surface, bool textured) {
-    // Every kind but the light cube is drawn with its picture there.
-    if (surface == Surface::LightCube) return 1;
-    if (!textured) return -1;
-    return surface == Surface::Sky ? 0 : 2;
+    switch (surface) {
+        case Surface::Sky:
+            return textured ? 0 : -1;
+        case Surface::LightCube:
+            return 1;
+        default:
+            return 2;
+    }
 }
 
 int postVariantIndex(bool motionBlur, bool flare) { return (motionBlur ? 2 : 0) + (flare ? 1 : 0); }

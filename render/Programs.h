@@ -82,10 +82,9 @@ Surface objectSurface(const SceneObject& object, glm::vec3 light);
 
 // Where a variant sits in its list. The reflection pass has no mirrors or water: those are lit
 // like any other surface there. The sky, matte and water builds take their colour from a
-// picture and the mirror's from its vertices, as the scene's objects do (in the reflection
-// pass every surface but the light cube has a picture); an object that differs (a picture that
-// failed to load, say) has no variant, and neither has a shadow mode outside 0 to 2 (-1: use
-// the general program).
+// picture and the mirror's from its vertices, as the scene's objects do; an object that differs
+// (a picture that failed to load, say) has no variant, and neither has a shadow mode outside 0
+// to 2 (-1: use the general program).
 int sceneVariantIndex(Surface surface, int shadowMode, bool textured);
 int reflectionVariantIndex(Surface surface, bool textured);
 int postVariantIndex(bool motionBlur, bool flare);
