@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -111,18 +112,32 @@ std::string insertDefines(const std::string& source, std::string_view defines) {
         const std::size_t text = source.find_first_not_of(" \t", lineStart);
         if (text != std::string::npos && text < lineEnd &&
             source.compare(text, 8, "#version") == 0) {
+            // "#line n" numbers the next line n from GLSL 3.30 on, and n + 1 before it.
+            const int version = std::atoi(source.c_str() + text + 8);
+            const int next = version >= 330 ? lineNumber + 1 : lineNumber;
             return source.substr(0, lineEnd) + "\n" + std::string(defines) + "#line " +
-                   std::to_string(lineNumber) + source.substr(lineEnd);
+                   std::to_string(next) + source.substr(lineEnd);
         }
         if (lineEnd == source.size()) break;
         lineStart = lineEnd + 1;
         ++lineNumber;
     }
-    // No #version line: the defines come first, and the text keeps its numbering from line 1.
-    return std::string(defines) + "#line 1\n" + source;
+    // No #version line (GLSL 1.10, where "#line n" numbers the next line n + 1): the defines
+    // come first, and the text keeps its numbering from line 1.
+    return std::string(defines) + "#line 0\n" + source;
 }
 
 namespace {
+
+// The info log of a shader or program object, through the matching pair of GL queries.
+std::string infoLog(GLuint object, PFNGLGETSHADERIVPROC getLength,
+                    PFNGLGETSHADERINFOLOGPROC getLog) {
+    GLint length = 0;
+    getLength(object, GL_INFO_LOG_LENGTH, &length);
+    std::vector<char> message(static_cast<std::size_t>(length > 1 ? length : 1), '\0');
+    getLog(object, length, nullptr, message.data());
+    return message.data();
+}
 
 // Compiles one stage of a variant and attaches it; false, with the compiler's log appended to
 // `log`, when it does not compile.
@@ -136,11 +151,7 @@ bool compileVariantStage(GLenum stage, const char* path, std::string_view define
     GLint compiled = GL_FALSE;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
     if (compiled != GL_TRUE) {
-        GLint length = 0;
-        glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-        std::vector<char> message(static_cast<std::size_t>(length > 1 ? length : 1), '\0');
-        glGetShaderInfoLog(shader, length, nullptr, message.data());
-        log += std::string(path) + ": " + message.data();
+        log += std::string(path) + ": " + infoLog(shader, glGetShaderiv, glGetShaderInfoLog);
     }
     glAttachShader(program, shader);
     glDeleteShader(shader);  // lives on, attached, until the program goes
@@ -173,13 +184,7 @@ std::uint32_t buildShaderVariant(const char* vertexPath, const char* tessControl
     if (compiled) {
         glLinkProgram(program);
         glGetProgramiv(program, GL_LINK_STATUS, &linked);
-        if (linked != GL_TRUE) {
-            GLint length = 0;
-            glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-            std::vector<char> message(static_cast<std::size_t>(length > 1 ? length : 1), '\0');
-            glGetProgramInfoLog(program, length, nullptr, message.data());
-            log += message.data();
-        }
+        if (linked != GL_TRUE) log += infoLog(program, glGetProgramiv, glGetProgramInfoLog);
     }
     if (linked == GL_TRUE) return program;
     glDeleteProgram(program);

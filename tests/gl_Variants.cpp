@@ -4,9 +4,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "app/Loop.h"
+#include "assets/Paths.h"
 #include "camera/Camera.h"
 #include "render/PostProcessPass.h"
 #include "render/ReflectionPass.h"
@@ -14,6 +18,7 @@
 #include "render/ShadowPass.h"
 #include "scene/Scene.h"
 #include "support/PipelineFixture.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -206,5 +211,52 @@ TEST_F(VariantTest, PostVariantsDrawWhatTheGeneralProgramDrawsWithAndWithoutBlur
             }
             expectSamePicture(specialised, windowImage(), 1.0, "window");
         }
+    }
+}
+
+TEST_F(VariantTest, AVariantThatDoesNotBuildIsReportedOnceAndItsDrawsUseTheGeneralProgram) {
+    // The post stage made to refuse the builds for a moving camera, on the file's fourth line.
+    TempDir dir;
+    std::filesystem::copy(srcDir, dir.path() / "src");
+    const std::filesystem::path post = dir.path() / "src" / "3rdPass.fragmentshader";
+    std::stringstream text;
+    text << std::ifstream(post).rdbuf();
+    std::string source = text.str();
+    source.insert(source.find('\n') + 1,
+                  "#ifdef MOTION_BLUR\n#if MOTION_BLUR == 1\n#error no blur in this build\n"
+                  "#endif\n#endif\n");
+    std::ofstream(post) << source;
+
+    const Programs saved = programs;
+    std::string output;
+    {
+        ScopedWorkingDir inRunDir(dir.path());
+        output = captureStdout([] { createPrograms(); });
+    }
+    const Programs built = programs;
+    programs = saved;
+
+    // The four programs print what they always print; each broken build is reported once, with
+    // its defines and the compiler's complaint, on the line the file has it (one further down,
+    // as the loader numbers the general programs' lines).
+    auto count = [&output](const std::string& what) {
+        std::size_t n = 0;
+        for (std::size_t at = output.find(what); at != std::string::npos;
+             at = output.find(what, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(count("Linking program\n"), 4u);
+    EXPECT_EQ(count("did not build"), 2u) << output;
+    EXPECT_EQ(count("The postProgram variant with MOTION_BLUR 1, FLARE 0 did not build"), 1u);
+    EXPECT_EQ(count("The postProgram variant with MOTION_BLUR 1, FLARE 1 did not build"), 1u);
+    EXPECT_EQ(count("0:5("), 2u) << output;
+    // Their draws fall back to the general program; the others keep builds of their own.
+    for (bool flare : {false, true}) {
+        EXPECT_EQ(built.postVariants[postVariantIndex(true, flare)].program.program,
+                  built.postProgram.program);
+        EXPECT_NE(built.postVariants[postVariantIndex(false, flare)].program.program,
+                  built.postProgram.program);
     }
 }
