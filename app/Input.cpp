@@ -9,8 +9,8 @@
 #include <iostream>
 
 #include "app/Loop.h"
-#include "app/Platform.h"
 #include "camera/Camera.h"
+#include "core/Platform.h"
 #include "scene/Scene.h"
 
 InputState input;

@@ -10,8 +10,8 @@
 #include <iostream>
 
 #include "app/Input.h"
-#include "app/Platform.h"
 #include "camera/Camera.h"
+#include "core/Platform.h"
 #include "render/PassTimer.h"
 #include "render/PostProcessPass.h"
 #include "render/Programs.h"
@@ -22,7 +22,6 @@
 #include "scene/Animation.h"
 #include "scene/Scene.h"
 
-LoopState loop;
 const std::string appTitle = "Pelk";
 
 void initWindow() {
@@ -84,13 +83,19 @@ void renderFrame(double currentTime) {
     loop.currentTime = currentTime;
     if (auto title = frameRateTitle(currentTime)) glfwSetWindowTitle(appWindow, title->c_str());
 
+    // Input: the camera, the light and the switches move by the time since the last frame.
     loop.deltaTime = static_cast<float>(static_cast<float>(currentTime) - loop.previousTime);
     handleInput(loop.deltaTime);
     loop.previousTime = currentTime;
 
+    // The light's cubes: bound and cleared around the light as the input left it; then the
+    // timeline moves the objects and the camera; then the objects are drawn as it left them.
     beginPass(PassId::Shadow);
-    renderShadowPass();  // runs the frame's animation step after its clear
+    beginShadowPass();
+    animationStep(currentTime);
+    drawShadowCasters();
     endPass(PassId::Shadow);
+
     beginPass(PassId::Reflection);
     renderReflectionPass();
     endPass(PassId::Reflection);
@@ -99,13 +104,18 @@ void renderFrame(double currentTime) {
     // with, so that the flare and the blur of the post pass match the picture (and the next
     // frame blurs against it).
     loop.viewProjection = mainCamera.viewProjectionMatrix();
+
+    // The wireframe switch is for the scene image only.
     if (loop.wireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     beginPass(PassId::Scene);
     renderScenePass();
     endPass(PassId::Scene);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+
     beginPass(PassId::Post);
     runPostProcessPass(loop.viewProjection, loop.oldViewProjection, loop.deltaTime);
     endPass(PassId::Post);
+    loop.oldViewProjection = loop.viewProjection;
 }
 
 void advanceTimeline(double from, double to, double step,

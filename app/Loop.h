@@ -1,31 +1,12 @@
 #pragma once
 
 #include <functional>
-#include <glm/glm.hpp>
 #include <optional>
 #include <string>
 
-// What the frame loop carries from one frame to the next: the feature flags that the controls
-// and the timeline switch, the clock values and the title counter.
-struct LoopState {
-    bool showFps = true;
-    bool wireframe = false;
-    int shadowMode = 1;
-    int frameCount = 0;          // frames presented since the last frame-rate title
-    double lastTitleTime = 0.0;  // clock value of the last frame-rate title
-    double currentTime = 0.0;
-    double previousTime = 0.0;
-    float deltaTime = 0.0f;
-    glm::mat4 viewProjection{1.0f};     // the camera the scene pass draws with this frame
-    glm::mat4 oldViewProjection{1.0f};  // identity before the first frame
-};
+#include "core/FrameState.h"
 
-extern LoopState loop;
 extern const std::string appTitle;  // "Pelk"
-
-// Window size; the off-screen targets have their own.
-inline constexpr int kWindowWidth = 1024;
-inline constexpr int kWindowHeight = 768;
 
 // Start-up step 1: GLFW, the 1024 x 768 window, GLEW. Ends the process on failure
 // (-10, or GLEW's error code).
@@ -38,7 +19,9 @@ void startUp();
 // (lastTitleTime, frameCount) when a new rate is shown.
 std::optional<std::string> frameRateTitle(double currentTime);
 
-// One frame up to the moment before presenting (frame steps 2 to 9), at the given clock value.
+// One frame up to the moment before presenting, at the given clock value, in this order: the
+// title, the input, the shadow pass (its set-up, the timeline's animation step, its draws), the
+// reflection pass, the wireframe switch, the scene pass, the post pass. presentFrame() follows.
 void renderFrame(double currentTime);
 // Plays the timeline alone, drawing nothing, at the moments k * step (k = 1, 2, ...) after
 // `from` and before `to`: the frames that a machine drawing one frame every `step` seconds runs

@@ -116,17 +116,27 @@ BmpImage blankImage(const BmpLayout& layout) {
     return image;
 }
 
-// Reads the pixel bytes that the layout names straight into the image (no more than the file
-// holds; the rest stays zero).
-BmpImage readImage(std::FILE* file, const BmpLayout& layout) {
+// The bottom-up image that a layout describes: `fill` puts the pixel bytes, as stored, into the
+// span it is given (the wanted bytes, no more than the image holds); whatever it leaves stays
+// zero. Rows stored top-down are turned afterwards.
+template <typename Fill>
+BmpImage imageOf(const BmpLayout& layout, Fill&& fill) {
     BmpImage image = blankImage(layout);
     const std::size_t wanted =
         std::min(static_cast<std::size_t>(layout.bytesToRead), image.pixels.size());
-    if (std::fseek(file, static_cast<long>(layout.pixelOffset), SEEK_SET) == 0) {
-        std::fread(image.pixels.data(), 1, wanted, file);
-    }
+    fill(std::span<std::uint8_t>(image.pixels.data(), wanted));
     if (layout.topDown) flipRows(image);
     return image;
+}
+
+// Reads the pixel bytes that the layout names straight into the image (no more than the file
+// holds; the rest stays zero).
+BmpImage readImage(std::FILE* file, const BmpLayout& layout) {
+    return imageOf(layout, [&](std::span<std::uint8_t> into) {
+        if (std::fseek(file, static_cast<long>(layout.pixelOffset), SEEK_SET) == 0) {
+            std::fread(into.data(), 1, into.size(), file);
+        }
+    });
 }
 
 // The GL limit for a texture of the given kind, or kMaxBmpSide without a current context.
@@ -159,6 +169,19 @@ void uploadBgr(GLuint texture, const std::uint8_t* data, int width, int height, 
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glGenerateMipmap(GL_TEXTURE_2D);
+}
+
+// What both loaders do first: print the "Reading image" line, open the file, check its header
+// and, through `fits`, what the loader needs of its size; then read its pixels. Prints why when
+// a step fails.
+template <typename Fits>
+std::optional<BmpImage> readPicture(const char* path, Fits&& fits) {
+    std::printf("Reading image %s\n", path);
+    FilePtr file = openPicture(path);
+    if (!file) return std::nullopt;
+    const std::optional<BmpLayout> layout = readLayout(file.get(), path);
+    if (!layout || !fits(*layout)) return std::nullopt;
+    return readImage(file.get(), *layout);
 }
 
 }  // namespace
@@ -217,12 +240,9 @@ BmpResult<BmpLayout> readBmpHeader(std::span<const std::uint8_t> header, std::ui
 }
 
 BmpImage decodeBmpPixels(const BmpLayout& layout, std::span<const std::uint8_t> pixelBytes) {
-    BmpImage image = blankImage(layout);
-    const std::size_t count = std::min<std::size_t>(
-        {pixelBytes.size(), static_cast<std::size_t>(layout.bytesToRead), image.pixels.size()});
-    std::copy_n(pixelBytes.begin(), count, image.pixels.begin());
-    if (layout.topDown) flipRows(image);
-    return image;
+    return imageOf(layout, [&](std::span<std::uint8_t> into) {
+        std::copy_n(pixelBytes.begin(), std::min(pixelBytes.size(), into.size()), into.begin());
+    });
 }
 
 BmpResult<BmpImage> parseBmp(std::span<const std::uint8_t> file, const std::string& name) {
@@ -276,41 +296,31 @@ std::array<std::vector<std::uint8_t>, kSkyFaceCount> cutSkyFaces(const BmpImage&
 }
 
 std::uint32_t loadBmpTexture(const char* path) {
-    std::printf("Reading image %s\n", path);
-    FilePtr file = openPicture(path);
-    if (!file) return 0;
-    const std::optional<BmpLayout> layout = readLayout(file.get(), path);
-    if (!layout) return 0;
-    if (!fitsGlLimit(layout->width, layout->height, GL_MAX_TEXTURE_SIZE, path)) return 0;
-    const BmpImage image = readImage(file.get(), *layout);
-    file.reset();
-
+    const std::optional<BmpImage> image = readPicture(path, [path](const BmpLayout& layout) {
+        return fitsGlLimit(layout.width, layout.height, GL_MAX_TEXTURE_SIZE, path);
+    });
+    if (!image) return 0;
     GLuint texture = 0;
     glGenTextures(1, &texture);
     // Rows are padded to 4 bytes, as stored in the file.
-    uploadBgr(texture, image.pixels.data(), image.width, image.height, 4);
+    uploadBgr(texture, image->pixels.data(), image->width, image->height, 4);
     return texture;
 }
 
 std::optional<std::array<std::uint32_t, 6>> loadSkyboxFaces(const char* path) {
-    std::printf("Reading image %s\n", path);
-    FilePtr file = openPicture(path);
-    if (!file) return std::nullopt;
-    const std::optional<BmpLayout> layout = readLayout(file.get(), path);
-    if (!layout) return std::nullopt;
-    const BmpResult<int> faceSize = skyFaceSize(layout->width, layout->height, path);
-    if (!faceSize.value) {
-        std::fputs(faceSize.message.c_str(), stdout);
-        return std::nullopt;
-    }
-    const int s = *faceSize.value;
-    if (!fitsGlLimit(s, s, GL_MAX_TEXTURE_SIZE, path) ||
-        !fitsGlLimit(s, s, GL_MAX_CUBE_MAP_TEXTURE_SIZE, path)) {
-        return std::nullopt;
-    }
-    const BmpImage image = readImage(file.get(), *layout);
-    file.reset();
-    const std::array<std::vector<std::uint8_t>, kSkyFaceCount> faces = cutSkyFaces(image, s);
+    int s = 0;
+    const std::optional<BmpImage> image = readPicture(path, [path, &s](const BmpLayout& layout) {
+        const BmpResult<int> faceSize = skyFaceSize(layout.width, layout.height, path);
+        if (!faceSize.value) {
+            std::fputs(faceSize.message.c_str(), stdout);
+            return false;
+        }
+        s = *faceSize.value;
+        return fitsGlLimit(s, s, GL_MAX_TEXTURE_SIZE, path) &&
+               fitsGlLimit(s, s, GL_MAX_CUBE_MAP_TEXTURE_SIZE, path);
+    });
+    if (!image) return std::nullopt;
+    const std::array<std::vector<std::uint8_t>, kSkyFaceCount> faces = cutSkyFaces(*image, s);
 
     std::array<GLuint, kSkyFaceCount> names{};
     glGenTextures(kSkyFaceCount, names.data());

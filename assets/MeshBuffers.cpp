@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/Platform.h"
-#include "scene/SceneObject.h"
+#include "assets/Mesh.h"
+#include "core/Platform.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ void pointAttribute(GLuint location, GLuint buffer, GLint components) {
 
 }  // namespace
 
-void SceneObject::createBuffers() {
+void Mesh::createBuffers() {
     uploadArray(GL_ARRAY_BUFFER, vertexBuffer, vertices);
     uploadArray(GL_ARRAY_BUFFER, uvBuffer, uvs);
     uploadArray(GL_ARRAY_BUFFER, colorBuffer, colors);
@@ -43,7 +43,7 @@ void SceneObject::createBuffers() {
     uploadArray(GL_ELEMENT_ARRAY_BUFFER, elementBuffer, indices);
 }
 
-void SceneObject::bindAttributes(bool all) const {
+void Mesh::bindAttributes(bool all) const {
     pointAttribute(kPositionLocation, vertexBuffer, 3);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, elementBuffer);
     if (!all) return;
@@ -52,8 +52,7 @@ void SceneObject::bindAttributes(bool all) const {
     pointAttribute(kNormalLocation, normalBuffer, 3);
 }
 
-void SceneObject::draw(bool patches) const {
-    if (!visible) return;
+void Mesh::drawElements(bool patches) const {
     const auto count = static_cast<GLsizei>(indices.size());
     if (patches && glVersionAtLeast4()) {
         glPatchParameteri(GL_PATCH_VERTICES, kPatchVertices);

@@ -11,8 +11,6 @@
 #include <fstream>
 #include <utility>
 
-#include "scene/SceneObject.h"
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -99,18 +97,11 @@ std::size_t keyframeNodeCount(std::ifstream& in, std::uintmax_t fileSize) {
 
 std::optional<std::string> mainChunkProblem(const std::string& path, std::uintmax_t fileSize) {
     std::ifstream in(path, std::ios::binary);
-    std::array<unsigned char, k3dsChunkHeaderBytes> header{};
-    if (!in.read(reinterpret_cast<char*>(header.data()), header.size())) {
-        return "the file is too short for a 3DS main chunk";
-    }
-    const auto id = static_cast<std::uint16_t>(header[0] | (header[1] << 8));
-    const std::uint32_t length = static_cast<std::uint32_t>(header[2]) |
-                                 (static_cast<std::uint32_t>(header[3]) << 8) |
-                                 (static_cast<std::uint32_t>(header[4]) << 16) |
-                                 (static_cast<std::uint32_t>(header[5]) << 24);
-    if (id != k3dsMainChunkId) return "the file does not start with a 3DS main chunk";
-    if (length < k3dsChunkHeaderBytes || length > fileSize) {
-        return "the 3DS main chunk length " + std::to_string(length) +
+    const std::optional<ChunkHeader> main = readChunkHeader(in, 0);
+    if (!main) return "the file is too short for a 3DS main chunk";
+    if (main->id != k3dsMainChunkId) return "the file does not start with a 3DS main chunk";
+    if (main->length < k3dsChunkHeaderBytes || main->length > fileSize) {
+        return "the 3DS main chunk length " + std::to_string(main->length) +
                " does not fit the file of " + std::to_string(fileSize) + " bytes";
     }
     if (keyframeNodeCount(in, fileSize) > kMax3dsKeyframeNodes) {
@@ -180,29 +171,29 @@ std::optional<std::string> importedSceneProblem(const aiScene& imported) {
     return std::nullopt;
 }
 
-void appendMeshes(const aiScene& imported, SceneObject& object) {
+void appendMeshes(const aiScene& imported, Mesh& out) {
     if (imported.mMeshes == nullptr || imported.mNumMeshes == 0) return;
     for (unsigned int m = 0; m < imported.mNumMeshes; ++m) {
         const aiMesh* mesh = imported.mMeshes[m];
         if (mesh == nullptr || !mesh->HasPositions()) continue;
-        const auto base = static_cast<std::uint32_t>(object.vertices.size());
+        const auto base = static_cast<std::uint32_t>(out.vertices.size());
         const bool hasUvs = mesh->HasTextureCoords(0);
         const bool hasNormals = mesh->HasNormals();
         for (unsigned int v = 0; v < mesh->mNumVertices; ++v) {
             const aiVector3D& p = mesh->mVertices[v];
-            object.vertices.emplace_back(p.x, p.y, p.z);
+            out.vertices.emplace_back(p.x, p.y, p.z);
             if (hasUvs) {
                 const aiVector3D& uv = mesh->mTextureCoords[0][v];
-                object.uvs.emplace_back(uv.x, uv.y);
+                out.uvs.emplace_back(uv.x, uv.y);
             } else {
-                object.uvs.emplace_back(0.0f, 0.0f);
+                out.uvs.emplace_back(0.0f, 0.0f);
             }
-            object.colors.emplace_back(1.0f, 1.0f, 1.0f);
+            out.colors.emplace_back(1.0f, 1.0f, 1.0f);
             if (hasNormals) {
                 const aiVector3D& n = mesh->mNormals[v];
-                object.normals.emplace_back(n.x, n.y, n.z);
+                out.normals.emplace_back(n.x, n.y, n.z);
             } else {
-                object.normals.emplace_back(0.0f, 0.0f, 0.0f);
+                out.normals.emplace_back(0.0f, 0.0f, 0.0f);
             }
         }
         if (mesh->mFaces == nullptr) continue;
@@ -210,35 +201,42 @@ void appendMeshes(const aiScene& imported, SceneObject& object) {
         for (unsigned int f = 0; f < mesh->mNumFaces; ++f) {
             const aiFace& face = mesh->mFaces[f];
             if (face.mNumIndices < 3 || face.mIndices == nullptr) continue;
-            for (unsigned int i = 0; i < 3; ++i) object.indices.push_back(face.mIndices[i] + base);
+            for (unsigned int i = 0; i < 3; ++i) out.indices.push_back(face.mIndices[i] + base);
         }
     }
 }
 
-SceneObject::SceneObject(std::string path) {
+Mesh importMesh(const std::string& path) {
+    Mesh mesh;
     std::fwrite(path.data(), 1, path.size(), stdout);
     if (std::optional<std::string> problem = meshFileProblem(path)) {
         reportUnusableModel(path, *problem);
-        return;
+        return mesh;
     }
     Assimp::Importer importer;
     const aiScene* imported = importer.ReadFile(path, meshImportFlags());
     if (imported == nullptr) {
         reportUnusableModel(path, importer.GetErrorString());
-        return;
+        return mesh;
     }
     if (std::optional<std::string> problem = importedSceneProblem(*imported)) {
         reportUnusableModel(path, *problem);
-        return;
+        return mesh;
     }
-    appendMeshes(*imported, *this);
+    appendMeshes(*imported, mesh);
+    return mesh;
 }
 
-SceneObject::SceneObject(std::vector<glm::vec3> triangleVertices,
-                         std::vector<glm::vec3> vertexColors) {
-    if (triangleVertices.size() != vertexColors.size()) return;
+Mesh triangleListMesh(std::vector<glm::vec3> triangleVertices,
+                      std::vector<glm::vec3> vertexColors) {
+    Mesh mesh;
+    if (triangleVertices.size() != vertexColors.size()) return mesh;
+    std::vector<glm::vec3>& vertices = mesh.vertices;
+    std::vector<std::uint32_t>& indices = mesh.indices;
+    std::vector<glm::vec2>& uvs = mesh.uvs;
+    std::vector<glm::vec3>& normals = mesh.normals;
     vertices = std::move(triangleVertices);
-    colors = std::move(vertexColors);
+    mesh.colors = std::move(vertexColors);
     const std::size_t n = vertices.size();
     indices.reserve(n);
     uvs.reserve(n);
@@ -253,4 +251,5 @@ SceneObject::SceneObject(std::vector<glm::vec3> triangleVertices,
             normals.insert(normals.end(), 3, normal);
         }
     }
+    return mesh;
 }

@@ -2,11 +2,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <glm/glm.hpp>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "assets/Mesh.h"
 
 struct aiScene;
-struct SceneObject;
 
 // Limits that keep a broken or hostile model file from exhausting memory; every model of the
 // scene is far below them.
@@ -31,8 +34,16 @@ std::optional<std::string> meshFileProblem(const std::string& path);
 // wrong, or nothing.
 std::optional<std::string> importedSceneProblem(const aiScene& imported);
 
-// Appends every mesh that has positions to the object's arrays, in scene order: positions, the
+// Appends every mesh that has positions to the mesh's arrays, in scene order: positions, the
 // first uv set ((0, 0) where a mesh has none), colour (1, 1, 1), normals ((0, 0, 0) where a
 // mesh has none) and the first three indices of each face of three or more indices, offset by
-// the vertices already in the object. Node transforms, materials and tangents are ignored.
-void appendMeshes(const aiScene& imported, SceneObject& object);
+// the vertices already in it. Node transforms, materials and tangents are ignored.
+void appendMeshes(const aiScene& imported, Mesh& out);
+
+// Imports every mesh of a model file through Assimp. Prints the path with no line end (and, on
+// the same line, why a file cannot be used); such a file gives a mesh with empty arrays.
+Mesh importMesh(const std::string& path);
+// An indexed triangle list from positions (three per triangle) and per-vertex colours, with
+// uvs (1, 1) and unnormalised flat normals. Arrays of different lengths give an empty mesh,
+// silently.
+Mesh triangleListMesh(std::vector<glm::vec3> triangleVertices, std::vector<glm::vec3> vertexColors);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Platform.h"
 #include "assets/Paths.h"
+#include "core/Platform.h"
 
 std::string readShaderSource(const char* path) {
     std::string source;
@@ -29,68 +29,106 @@ std::string readShaderSource(const char* path) {
 
 namespace {
 
-// Prints the stage's compiling line, compiles it and prints its log when there is one. The
-// compile status is not consulted: the log is the report.
-void compileStage(GLuint shader, const char* path, const std::string& source) {
-    std::printf("Compiling shader : %s\n", path);
-    const char* text = source.c_str();
-    glShaderSource(shader, 1, &text, nullptr);
+// A shader or program object's info log through the matching pair of GL queries, and the
+// length that GL reported for it (0: no log at all).
+struct InfoLog {
+    GLint length = 0;
+    std::string text;
+};
+
+InfoLog infoLog(GLuint object, PFNGLGETSHADERIVPROC getLength, PFNGLGETSHADERINFOLOGPROC getLog) {
+    InfoLog log;
+    getLength(object, GL_INFO_LOG_LENGTH, &log.length);
+    std::vector<char> message(static_cast<std::size_t>(log.length > 1 ? log.length : 1), '\0');
+    getLog(object, log.length, nullptr, message.data());
+    log.text = message.data();
+    return log;
+}
+
+// How a build reports. The four programs print as they go: a compiling line per stage, every
+// stage's log, "Linking program" and the link log, whatever the outcome. A variant prints
+// nothing; the logs of what failed go to `failures`, and a failure gives no program.
+struct Reporting {
+    std::string_view defines;         // inserted after each stage's #version line
+    std::string* failures = nullptr;  // null: print on the console
+    bool printing() const { return failures == nullptr; }
+};
+
+// Compiles one stage from its source text; reports as the build does. Returns whether it
+// compiled. The caller attaches it, whatever the outcome.
+bool compileStage(GLuint shader, const char* path, const std::string& source,
+                  const Reporting& reporting) {
+    if (reporting.printing()) std::printf("Compiling shader : %s\n", path);
+    const std::string text =
+        reporting.defines.empty() ? source : insertDefines(source, reporting.defines);
+    const char* chars = text.c_str();
+    glShaderSource(shader, 1, &chars, nullptr);
     glCompileShader(shader);
-    GLint logLength = 0;
-    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &logLength);
-    if (logLength > 0) {
-        std::vector<char> log(static_cast<std::size_t>(logLength), '\0');
-        glGetShaderInfoLog(shader, logLength, nullptr, log.data());
-        std::printf("%s\n", log.data());
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    const InfoLog log = infoLog(shader, glGetShaderiv, glGetShaderInfoLog);
+    if (reporting.printing()) {
+        if (log.length > 0) std::printf("%s\n", log.text.c_str());
+    } else if (compiled != GL_TRUE) {
+        *reporting.failures += std::string(path) + ": " + log.text;
     }
+    return compiled == GL_TRUE;
 }
 
-void buildStage(GLuint shader, const char* path, GLuint program) {
-    compileStage(shader, path, readShaderSource(path));
-    glAttachShader(program, shader);
-}
-
-}  // namespace
-
-std::uint32_t loadShaderProgram(const char* vertexPath, const char* tessControlPath,
-                                const char* tessEvaluationPath, const char* geometryPath,
-                                const char* fragmentPath) {
-    // All shader objects exist before any file is read; absent stages are created but never
-    // compiled or attached, and deleted with the others at the end. The version is decided
-    // once, so the objects that are used and deleted are exactly those that were created.
+// The one way a program is built from its stage files. All shader objects exist before any
+// file is read; absent stages are created but never compiled or attached, and deleted with the
+// others at the end. The version is decided once, so the objects that are used and deleted are
+// exactly those that were created.
+GLuint buildProgram(const char* vertexPath, const char* tessControlPath,
+                    const char* tessEvaluationPath, const char* geometryPath,
+                    const char* fragmentPath, const Reporting& reporting) {
     const bool tessellationCapable = glVersionAtLeast4();
-    GLuint vertexShader = glCreateShader(GL_VERTEX_SHADER);
+    const GLuint vertexShader = glCreateShader(GL_VERTEX_SHADER);
     GLuint tessControlShader = 0;
     GLuint tessEvaluationShader = 0;
     if (tessellationCapable) {
         tessControlShader = glCreateShader(GL_TESS_CONTROL_SHADER);
         tessEvaluationShader = glCreateShader(GL_TESS_EVALUATION_SHADER);
     }
-    GLuint geometryShader = glCreateShader(GL_GEOMETRY_SHADER);
-    GLuint fragmentShader = glCreateShader(GL_FRAGMENT_SHADER);
-    GLuint program = glCreateProgram();
+    const GLuint geometryShader = glCreateShader(GL_GEOMETRY_SHADER);
+    const GLuint fragmentShader = glCreateShader(GL_FRAGMENT_SHADER);
+    const GLuint program = glCreateProgram();
 
-    if (vertexPath != nullptr) buildStage(vertexShader, vertexPath, program);
+    bool compiled = true;
+    auto compile = [&](GLuint shader, const char* path, const std::string& source) {
+        compiled = compileStage(shader, path, source, reporting) && compiled;
+    };
+    auto stage = [&](GLuint shader, const char* path) {
+        compile(shader, path, readShaderSource(path));
+        glAttachShader(program, shader);
+    };
+    if (vertexPath != nullptr) stage(vertexShader, vertexPath);
     // The tessellation stages come as a pair or not at all: both read, both compiled, then
     // both attached.
     if (tessellationCapable && tessControlPath != nullptr && tessEvaluationPath != nullptr) {
         const std::string controlSource = readShaderSource(tessControlPath);
         const std::string evaluationSource = readShaderSource(tessEvaluationPath);
-        compileStage(tessControlShader, tessControlPath, controlSource);
-        compileStage(tessEvaluationShader, tessEvaluationPath, evaluationSource);
+        compile(tessControlShader, tessControlPath, controlSource);
+        compile(tessEvaluationShader, tessEvaluationPath, evaluationSource);
         glAttachShader(program, tessControlShader);
         glAttachShader(program, tessEvaluationShader);
     }
-    if (geometryPath != nullptr) buildStage(geometryShader, geometryPath, program);
-    if (fragmentPath != nullptr) buildStage(fragmentShader, fragmentPath, program);
+    if (geometryPath != nullptr) stage(geometryShader, geometryPath);
+    if (fragmentPath != nullptr) stage(fragmentShader, fragmentPath);
 
-    std::printf("Linking program\n");
-    glLinkProgram(program);
-    GLint logLength = 0;
-    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &logLength);
-    std::vector<char> log(static_cast<std::size_t>(logLength > 1 ? logLength : 1), '\0');
-    glGetProgramInfoLog(program, logLength, nullptr, log.data());
-    std::printf("%s\n", log.data());
+    bool linked = false;
+    if (reporting.printing()) {
+        std::printf("Linking program\n");
+        glLinkProgram(program);
+        std::printf("%s\n", infoLog(program, glGetProgramiv, glGetProgramInfoLog).text.c_str());
+    } else if (compiled) {
+        glLinkProgram(program);
+        GLint status = GL_FALSE;
+        glGetProgramiv(program, GL_LINK_STATUS, &status);
+        linked = status == GL_TRUE;
+        if (!linked)
+            *reporting.failures += infoLog(program, glGetProgramiv, glGetProgramInfoLog).text;
+    }
 
     glDeleteShader(vertexShader);
     if (tessellationCapable) {
@@ -99,7 +137,18 @@ std::uint32_t loadShaderProgram(const char* vertexPath, const char* tessControlP
     }
     glDeleteShader(geometryShader);
     glDeleteShader(fragmentShader);
-    return program;
+    if (reporting.printing() || linked) return program;
+    glDeleteProgram(program);
+    return 0;
+}
+
+}  // namespace
+
+std::uint32_t loadShaderProgram(const char* vertexPath, const char* tessControlPath,
+                                const char* tessEvaluationPath, const char* geometryPath,
+                                const char* fragmentPath) {
+    return buildProgram(vertexPath, tessControlPath, tessEvaluationPath, geometryPath, fragmentPath,
+                        Reporting{});
 }
 
 std::string insertDefines(const std::string& source, std::string_view defines) {
@@ -127,66 +176,10 @@ std::string insertDefines(const std::string& source, std::string_view defines) {
     return std::string(defines) + "#line 0\n" + source;
 }
 
-namespace {
-
-// The info log of a shader or program object, through the matching pair of GL queries.
-std::string infoLog(GLuint object, PFNGLGETSHADERIVPROC getLength,
-                    PFNGLGETSHADERINFOLOGPROC getLog) {
-    GLint length = 0;
-    getLength(object, GL_INFO_LOG_LENGTH, &length);
-    std::vector<char> message(static_cast<std::size_t>(length > 1 ? length : 1), '\0');
-    getLog(object, length, nullptr, message.data());
-    return message.data();
-}
-
-// Compiles one stage of a variant and attaches it; false, with the compiler's log appended to
-// `log`, when it does not compile.
-bool compileVariantStage(GLenum stage, const char* path, std::string_view defines, GLuint program,
-                         std::string& log) {
-    const GLuint shader = glCreateShader(stage);
-    const std::string source = insertDefines(readShaderSource(path), defines);
-    const char* text = source.c_str();
-    glShaderSource(shader, 1, &text, nullptr);
-    glCompileShader(shader);
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    if (compiled != GL_TRUE) {
-        log += std::string(path) + ": " + infoLog(shader, glGetShaderiv, glGetShaderInfoLog);
-    }
-    glAttachShader(program, shader);
-    glDeleteShader(shader);  // lives on, attached, until the program goes
-    return compiled == GL_TRUE;
-}
-
-}  // namespace
-
 std::uint32_t buildShaderVariant(const char* vertexPath, const char* tessControlPath,
                                  const char* tessEvaluationPath, const char* geometryPath,
                                  const char* fragmentPath, std::string_view defines,
                                  std::string& log) {
-    const bool tessellation =
-        glVersionAtLeast4() && tessControlPath != nullptr && tessEvaluationPath != nullptr;
-    const struct {
-        GLenum stage;
-        const char* path;
-    } stages[] = {{GL_VERTEX_SHADER, vertexPath},
-                  {GL_TESS_CONTROL_SHADER, tessellation ? tessControlPath : nullptr},
-                  {GL_TESS_EVALUATION_SHADER, tessellation ? tessEvaluationPath : nullptr},
-                  {GL_GEOMETRY_SHADER, geometryPath},
-                  {GL_FRAGMENT_SHADER, fragmentPath}};
-    const GLuint program = glCreateProgram();
-    bool compiled = true;
-    for (const auto& stage : stages) {
-        if (stage.path == nullptr) continue;
-        compiled = compileVariantStage(stage.stage, stage.path, defines, program, log) && compiled;
-    }
-    GLint linked = GL_FALSE;
-    if (compiled) {
-        glLinkProgram(program);
-        glGetProgramiv(program, GL_LINK_STATUS, &linked);
-        if (linked != GL_TRUE) log += infoLog(program, glGetProgramiv, glGetProgramInfoLog);
-    }
-    if (linked == GL_TRUE) return program;
-    glDeleteProgram(program);
-    return 0;
+    return buildProgram(vertexPath, tessControlPath, tessEvaluationPath, geometryPath, fragmentPath,
+                        Reporting{defines, &log});
 }

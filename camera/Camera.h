@@ -2,6 +2,8 @@
 
 #include <glm/glm.hpp>
 
+#include "core/Angles.h"
+
 // The one viewer: an eye position, yaw and pitch in degrees, and a perspective projection.
 // `rotation` is rebuilt from the angles by setAngles() only; lookAt() turns the angles and
 // leaves the rotation of the current frame alone.
@@ -34,9 +36,5 @@ struct Camera {
     // Wraps yaw into [0, 360) and clamps pitch to [-89, 89].
     void normalizeAngles();
 };
-
-// Single-precision pi, as every degree-to-radian conversion of the program uses it.
-inline constexpr float kPi = 3.1415927f;
-inline float toRadians(float degrees) { return degrees * kPi / 180.0f; }
 
 extern Camera mainCamera;

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <glm/gtc/type_ptr.hpp>
 
-#include "app/Loop.h"
+#include "core/FrameState.h"
 #include "render/Programs.h"
 #include "render/Targets.h"
 #include "scene/Scene.h"
@@ -28,12 +28,10 @@ bool flareOnScreen(glm::vec3 light) {
     return !(std::abs(light.z) > 1.0f || std::abs(light.x) > reach || std::abs(light.y) > reach);
 }
 
-void runPostProcessPass(const glm::mat4& viewProjection, glm::mat4& oldViewProjection,
+void runPostProcessPass(const glm::mat4& viewProjection, const glm::mat4& oldViewProjection,
                         float deltaTime) {
     const ShaderProgram& post = programs.postProgram;
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    // The wireframe switch is for the scene image only.
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glViewport(0, 0, kWindowWidth, kWindowHeight);
     const glm::mat4 inverse = glm::inverse(viewProjection);
     glUseProgram(post.program);
@@ -54,17 +52,16 @@ void runPostProcessPass(const glm::mat4& viewProjection, glm::mat4& oldViewProje
 
     // Every build of the program gets the frame's uniforms; the one that draws carries only the
     // blur and the flare that this frame needs.
-    for (const ShaderProgram* build : passPrograms(post, programs.postVariants)) {
-        glUseProgram(build->program);
-        glUniformMatrix4fv(build->viewProj, 1, GL_FALSE, glm::value_ptr(viewProjection));
-        glUniformMatrix4fv(build->invViewProj, 1, GL_FALSE, glm::value_ptr(inverse));
-        glUniformMatrix4fv(build->oldViewProj, 1, GL_FALSE, glm::value_ptr(oldViewProjection));
-        glUniform1i(build->numSamples, kMotionBlurSamples);
-        glUniform1f(build->dTime, deltaTime);
-        glUniform3f(build->lightSourcePosScreenSpace, lightOnScreen.x, lightOnScreen.y,
+    forEachBuild(post, programs.postVariants, [&](const ShaderProgram& build) {
+        glUniformMatrix4fv(build.viewProj, 1, GL_FALSE, glm::value_ptr(viewProjection));
+        glUniformMatrix4fv(build.invViewProj, 1, GL_FALSE, glm::value_ptr(inverse));
+        glUniformMatrix4fv(build.oldViewProj, 1, GL_FALSE, glm::value_ptr(oldViewProjection));
+        glUniform1i(build.numSamples, kMotionBlurSamples);
+        glUniform1f(build.dTime, deltaTime);
+        glUniform3f(build.lightSourcePosScreenSpace, lightOnScreen.x, lightOnScreen.y,
                     lightOnScreen.z);
-        glUniform1f(build->flareRadius, kFlareRadius);
-    }
+        glUniform1f(build.flareRadius, kFlareRadius);
+    });
     const ShaderProgram& build = postProgramFor(
         cameraMoved(viewProjection, oldViewProjection, deltaTime), flareOnScreen(lightOnScreen));
     glUseProgram(build.program);
@@ -76,7 +73,5 @@ void runPostProcessPass(const glm::mat4& viewProjection, glm::mat4& oldViewProje
     glDisableVertexAttribArray(0);
 
     glUseProgram(post.program);
-
-    oldViewProjection = viewProjection;
     for (GLuint attribute = 0; attribute < 4; ++attribute) glDisableVertexAttribArray(attribute);
 }

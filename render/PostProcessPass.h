@@ -18,8 +18,9 @@ bool cameraMoved(const glm::mat4& viewProjection, const glm::mat4& oldViewProjec
 // flare radii around it) lands on it.
 bool flareOnScreen(glm::vec3 light);
 
-// Once per frame, last: draws the scene image onto the window as a filled full-screen quad,
-// with what the motion blur and the light's flare need. Afterwards oldViewProjection holds
-// viewProjection, and vertex attributes 0 to 3 are disabled.
-void runPostProcessPass(const glm::mat4& viewProjection, glm::mat4& oldViewProjection,
+// Once per frame, last, with polygons filled: draws the scene image onto the window as a
+// full-screen quad, with what the motion blur (this frame's and the previous frame's camera,
+// the time between them) and the light's flare need. Afterwards vertex attributes 0 to 3 are
+// disabled.
+void runPostProcessPass(const glm::mat4& viewProjection, const glm::mat4& oldViewProjection,
                         float deltaTime);

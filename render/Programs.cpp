@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "assets/Paths.h"
 #include "assets/ShaderLoader.h"
 #include "render/Targets.h"
-#include "scene/SceneObject.h"
 
 Programs programs;
 
@@ -50,44 +51,32 @@ GLuint buildProgram(const StageFiles& files, const std::string* defines = nullpt
                               arg(paths[4]), *defines, *log);
 }
 
-// The defines of each variant, in the order of the index functions.
-std::string surfaceDefine(const char* surface) {
-    return std::string("#define SURFACE ") + surface + "\n";
-}
-std::string shadowDefine(int mode) { return "#define SHADOW_MODE " + std::to_string(mode) + "\n"; }
-
-// Whether a build's surfaces all have a picture (1) or none has (0).
-const std::string kTextured = "#define TEXTURED 1\n";
-const std::string kUntextured = "#define TEXTURED 0\n";
-
-std::vector<std::string> sceneVariantDefines() {
-    std::vector<std::string> defines = {surfaceDefine("SURFACE_SKY") + kTextured,
-                                        surfaceDefine("SURFACE_LIGHT_CUBE")};
-    for (const char* surface : {"SURFACE_MATTE", "SURFACE_MIRROR", "SURFACE_WATER"}) {
-        const std::string& textured =
-            std::string(surface) == "SURFACE_MIRROR" ? kUntextured : kTextured;
-        for (int mode = 0; mode < kShadowModeCount; ++mode) {
-            defines.push_back(surfaceDefine(surface) + shadowDefine(mode) + textured);
-        }
+const char* surfaceName(int surface) {
+    switch (static_cast<ObjectKind>(surface)) {
+        case ObjectKind::SkyWall:
+            return "SURFACE_SKY";
+        case ObjectKind::LightCube:
+            return "SURFACE_LIGHT_CUBE";
+        case ObjectKind::Matte:
+            return "SURFACE_MATTE";
+        case ObjectKind::Reflector:
+            return "SURFACE_MIRROR";
+        case ObjectKind::Water:
+            return "SURFACE_WATER";
     }
-    return defines;
+    return "SURFACE_ANY";
 }
 
-std::vector<std::string> reflectionVariantDefines() {
-    return {surfaceDefine("SURFACE_SKY") + kTextured, surfaceDefine("SURFACE_LIGHT_CUBE"),
-            surfaceDefine("SURFACE_MATTE")};
+constexpr std::array<const char*, kChoiceCount> kChoiceNames = {"SURFACE", "SHADOW_MODE",
+                                                                "TEXTURED", "MOTION_BLUR", "FLARE"};
+
+VariantKey keyOf(std::initializer_list<std::pair<Choice, int>> fixed) {
+    VariantKey key = anyVariant();
+    for (const auto& [choice, value] : fixed) key[choice] = value;
+    return key;
 }
 
-std::vector<std::string> postVariantDefines() {
-    std::vector<std::string> defines;
-    for (int blur = 0; blur < 2; ++blur) {
-        for (int flare = 0; flare < 2; ++flare) {
-            defines.push_back("#define MOTION_BLUR " + std::to_string(blur) + "\n#define FLARE " +
-                              std::to_string(flare) + "\n");
-        }
-    }
-    return defines;
-}
+int surface(ObjectKind kind) { return static_cast<int>(kind); }
 
 // The defines on one line, for a message: "SURFACE SURFACE_SKY, SHADOW_MODE 1".
 std::string describeDefines(const std::string& defines) {
@@ -108,23 +97,24 @@ std::string describeDefines(const std::string& defines) {
 // link, its own log has said why, and the variants (built from the same files) are not tried.
 std::vector<ShaderVariant> buildVariants(const char* name, const StageFiles& files,
                                          const ShaderProgram& general,
-                                         const std::vector<std::string>& defines) {
+                                         const std::vector<VariantKey>& table) {
     GLint generalLinked = GL_FALSE;
     glGetProgramiv(general.program, GL_LINK_STATUS, &generalLinked);
     std::vector<ShaderVariant> variants;
-    for (const std::string& lines : defines) {
+    for (const VariantKey& key : table) {
         ShaderVariant& variant = variants.emplace_back();
-        variant.defines = lines;
+        variant.key = key;
+        variant.defines = variantDefines(key);
         variant.program = general;
         if (generalLinked != GL_TRUE) continue;
         std::string log;
-        const GLuint program = buildProgram(files, &lines, &log);
+        const GLuint program = buildProgram(files, &variant.defines, &log);
         if (program != 0) {
             variant.program.program = program;
             continue;
         }
         std::printf("The %s variant with %s did not build; its draws use %s itself:\n%s\n", name,
-                    describeDefines(lines).c_str(), name, log.c_str());
+                    describeDefines(variant.defines).c_str(), name, log.c_str());
     }
     return variants;
 }
@@ -142,80 +132,110 @@ void lookUp(ShaderProgram& target, std::initializer_list<UniformRow> rows) {
 
 }  // namespace
 
-Surface objectSurface(const SceneObject& object, glm::vec3 light) {
-    const glm::mat4 model = object.modelMatrix();
-    float stretch = 0.0f;
-    for (int axis = 0; axis < 3; ++axis) {
-        const glm::vec3 column(model[axis]);
-        stretch = std::max(stretch, glm::dot(column, column));
+VariantKey anyVariant() {
+    VariantKey key;
+    key.values.fill(kAny);
+    return key;
+}
+
+std::string variantDefines(const VariantKey& key) {
+    std::string lines;
+    for (int c = 0; c < kChoiceCount; ++c) {
+        const int value = key.values[static_cast<std::size_t>(c)];
+        if (value == kAny) continue;
+        lines += std::string("#define ") + kChoiceNames[static_cast<std::size_t>(c)] + " " +
+                 (static_cast<Choice>(c) == Choice::Surface ? surfaceName(value)
+                                                            : std::to_string(value)) +
+                 "\n";
     }
-    if (stretch > 15.0f * 15.0f) return Surface::Sky;
-    const glm::vec3 offset = glm::vec3(model[3]) - light;
-    if (glm::dot(offset, offset) < 0.01f * 0.01f) return Surface::LightCube;
-    if (object.tessellation) return Surface::Water;
-    if (object.reflection) return Surface::Mirror;
-    return Surface::Matte;
+    return lines;
 }
 
-int sceneVariantIndex(Surface surface, int shadowMode, bool textured) {
-    // The mirror is the one kind of the scene without a picture.
-    if (surface != Surface::LightCube && textured != (surface != Surface::Mirror)) return -1;
-    switch (surface) {
-        case Surface::Sky:
-            return 0;
-        case Surface::LightCube:
-            return 1;
-        default:
-            break;
+bool variantServes(const VariantKey& key, const VariantKey& draw) {
+    for (std::size_t c = 0; c < key.values.size(); ++c) {
+        if (key.values[c] != kAny && key.values[c] != draw.values[c]) return false;
     }
-    if (shadowMode < 0 || shadowMode >= kShadowModeCount) return -1;
-    const int lit = surface == Surface::Matte ? 0 : (surface == Surface::Mirror ? 1 : 2);
-    return 2 + lit * kShadowModeCount + shadowMode;
+    return true;
 }
 
-int reflectionVariantIndex(Surface surface, bool textured) {
-    switch (surface) {
-        case Surface::Sky:
-            return textured ? 0 : -1;
-        case Surface::LightCube:
-            return 1;
-        default:
-            return 2;
+const std::vector<VariantKey>& sceneVariantTable() {
+    static const std::vector<VariantKey> table = [] {
+        std::vector<VariantKey> rows = {
+            keyOf({{Choice::Surface, surface(ObjectKind::SkyWall)}, {Choice::Textured, 1}}),
+            keyOf({{Choice::Surface, surface(ObjectKind::LightCube)}})};
+        for (ObjectKind kind : {ObjectKind::Matte, ObjectKind::Reflector, ObjectKind::Water}) {
+            // The mirror is the one lit kind of the scene without a picture.
+            const int textured = kind == ObjectKind::Reflector ? 0 : 1;
+            for (int mode = 0; mode < kShadowModeCount; ++mode) {
+                rows.push_back(keyOf({{Choice::Surface, surface(kind)},
+                                      {Choice::ShadowMode, mode},
+                                      {Choice::Textured, textured}}));
+            }
+        }
+        return rows;
+    }();
+    return table;
+}
+
+const std::vector<VariantKey>& reflectionVariantTable() {
+    static const std::vector<VariantKey> table = {
+        keyOf({{Choice::Surface, surface(ObjectKind::SkyWall)}, {Choice::Textured, 1}}),
+        keyOf({{Choice::Surface, surface(ObjectKind::LightCube)}}),
+        keyOf({{Choice::Surface, surface(ObjectKind::Matte)}})};
+    return table;
+}
+
+const std::vector<VariantKey>& postVariantTable() {
+    static const std::vector<VariantKey> table = [] {
+        std::vector<VariantKey> rows;
+        for (int blur = 0; blur < 2; ++blur) {
+            for (int flare = 0; flare < 2; ++flare) {
+                rows.push_back(keyOf({{Choice::MotionBlur, blur}, {Choice::Flare, flare}}));
+            }
+        }
+        return rows;
+    }();
+    return table;
+}
+
+VariantKey sceneDraw(ObjectKind kind, int shadowMode, bool textured) {
+    return keyOf({{Choice::Surface, surface(kind)},
+                  {Choice::ShadowMode, shadowMode},
+                  {Choice::Textured, textured ? 1 : 0}});
+}
+
+VariantKey reflectionDraw(ObjectKind kind, bool textured) {
+    // The cube is seen only in the sphere: every lit kind is shaded alike there.
+    const bool ownShading = kind == ObjectKind::SkyWall || kind == ObjectKind::LightCube;
+    return keyOf({{Choice::Surface, surface(ownShading ? kind : ObjectKind::Matte)},
+                  {Choice::Textured, textured ? 1 : 0}});
+}
+
+VariantKey postDraw(bool motionBlur, bool flare) {
+    return keyOf({{Choice::MotionBlur, motionBlur ? 1 : 0}, {Choice::Flare, flare ? 1 : 0}});
+}
+
+const ShaderProgram& programFor(const ShaderProgram& general,
+                                const std::vector<ShaderVariant>& variants,
+                                const VariantKey& draw) {
+    for (const ShaderVariant& variant : variants) {
+        if (variantServes(variant.key, draw)) return variant.program;
     }
+    return general;
 }
 
-int postVariantIndex(bool motionBlur, bool flare) { return (motionBlur ? 2 : 0) + (flare ? 1 : 0); }
-
-namespace {
-
-const ShaderProgram& variantOr(const ShaderProgram& general,
-                               const std::vector<ShaderVariant>& variants, int index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= variants.size()) return general;
-    return variants[static_cast<std::size_t>(index)].program;
+const ShaderProgram& sceneProgramFor(ObjectKind kind, int shadowMode, bool textured) {
+    return programFor(programs.sceneProgram, programs.sceneVariants,
+                      sceneDraw(kind, shadowMode, textured));
 }
 
-}  // namespace
-
-const ShaderProgram& sceneProgramFor(Surface surface, int shadowMode, bool textured) {
-    return variantOr(programs.sceneProgram, programs.sceneVariants,
-                     sceneVariantIndex(surface, shadowMode, textured));
-}
-
-const ShaderProgram& reflectionProgramFor(Surface surface, bool textured) {
-    return variantOr(programs.reflectionProgram, programs.reflectionVariants,
-                     reflectionVariantIndex(surface, textured));
+const ShaderProgram& reflectionProgramFor(ObjectKind kind, bool textured) {
+    return programFor(programs.reflectionProgram, programs.reflectionVariants,
+                      reflectionDraw(kind, textured));
 }
 
 const ShaderProgram& postProgramFor(bool motionBlur, bool flare) {
-    return variantOr(programs.postProgram, programs.postVariants,
-                     postVariantIndex(motionBlur, flare));
-}
-
-std::vector<const ShaderProgram*> passPrograms(const ShaderProgram& general,
-                                               const std::vector<ShaderVariant>& variants) {
-    std::vector<const ShaderProgram*> all{&general};
-    for (const ShaderVariant& variant : variants) all.push_back(&variant.program);
-    return all;
+    return programFor(programs.postProgram, programs.postVariants, postDraw(motionBlur, flare));
 }
 
 void createPrograms() {
@@ -225,11 +245,11 @@ void createPrograms() {
     programs.postProgram.program = buildProgram(kPostStages);
     programs.reflectionVariants =
         buildVariants("reflectionProgram", kReflectionStages, programs.reflectionProgram,
-                      reflectionVariantDefines());
+                      reflectionVariantTable());
     programs.sceneVariants =
-        buildVariants("sceneProgram", kSceneStages, programs.sceneProgram, sceneVariantDefines());
+        buildVariants("sceneProgram", kSceneStages, programs.sceneProgram, sceneVariantTable());
     programs.postVariants =
-        buildVariants("postProgram", kPostStages, programs.postProgram, postVariantDefines());
+        buildVariants("postProgram", kPostStages, programs.postProgram, postVariantTable());
 }
 
 namespace {
@@ -277,7 +297,6 @@ void lookUpPost(ShaderProgram& program) {
 }
 
 void setSceneConstants(const ShaderProgram& scene, const GLfloat* nearFar) {
-    glUseProgram(scene.program);
     glUniform2fv(scene.nearFarPlane, 1, nearFar);
     glUniform1i(scene.texSize, kCubeFaceSize);
     glUniform1i(scene.kernelSize, kShadowKernelSize);
@@ -305,14 +324,9 @@ void setConstantUniforms() {
     const GLfloat nearFar[2] = {kUniformNearPlane, kUniformFarPlane};
     glUseProgram(programs.shadowProgram.program);
     glUniform2fv(programs.shadowProgram.nearFarPlane, 1, nearFar);
-    glUseProgram(programs.reflectionProgram.program);
-    glUniform2fv(programs.reflectionProgram.nearFarPlane, 1, nearFar);
-    for (const ShaderVariant& variant : programs.reflectionVariants) {
-        glUseProgram(variant.program.program);
-        glUniform2fv(variant.program.nearFarPlane, 1, nearFar);
-    }
-    for (const ShaderVariant& variant : programs.sceneVariants) {
-        setSceneConstants(variant.program, nearFar);
-    }
-    setSceneConstants(programs.sceneProgram, nearFar);
+    forEachBuild(programs.reflectionProgram, programs.reflectionVariants,
+                 [&](const ShaderProgram& build) { glUniform2fv(build.nearFarPlane, 1, nearFar); });
+    forEachBuild(programs.sceneProgram, programs.sceneVariants,
+                 [&](const ShaderProgram& build) { setSceneConstants(build, nearFar); });
+    glUseProgram(programs.sceneProgram.program);
 }

@@ -3,11 +3,11 @@
 #include <GL/glew.h>
 
 #include <array>
-#include <glm/glm.hpp>
+#include <cstddef>
 #include <string>
 #include <vector>
 
-struct SceneObject;
+#include "scene/SceneObject.h"
 
 // One linked GPU program and the locations of the uniforms that its passes set. A location the
 // program does not have stays -1, which GL accepts and ignores.
@@ -41,13 +41,51 @@ struct ShaderProgram {
     GLint dTime = -1;                      // "dTime"
 };
 
-// A specialised build of a pass's stage files: the same files with a few lines of #defines
-// inserted after their #version line, so that a draw runs only the code that its kind of
-// surface (or the frame's shadow mode, or the camera's motion) needs. A software rasteriser
-// runs every branch of a fragment stage for a block of pixels as soon as one pixel takes it,
-// so a general program costs the sum of all its paths.
+// The choices that a specialised build of a pass fixes. A software rasteriser runs every branch
+// of a fragment stage for a block of pixels as soon as one pixel takes it, so a general program
+// costs the sum of all its paths; a build with some choices fixed by #defines (inserted after
+// the stage files' #version line) carries only its own. Each choice is a #define of the stage
+// files, in this order.
+enum class Choice { Surface, ShadowMode, Textured, MotionBlur, Flare, Count };
+inline constexpr int kChoiceCount = static_cast<int>(Choice::Count);
+inline constexpr int kShadowModeCount = 3;  // 0 hard, 1 variance (soft), 2 filtered
+
+// Values of the choices, one per Choice: a build serves the draws whose values equal the ones
+// it fixes (kAny: not fixed, any value serves). Surface takes an ObjectKind, the others
+// integers (Textured, MotionBlur and Flare 0 or 1).
+inline constexpr int kAny = -1;
+struct VariantKey {
+    std::array<int, kChoiceCount> values;
+    int& operator[](Choice c) { return values[static_cast<std::size_t>(c)]; }
+    int operator[](Choice c) const { return values[static_cast<std::size_t>(c)]; }
+};
+VariantKey anyVariant();
+
+// The lines that make a build: "#define SURFACE SURFACE_MATTE\n#define SHADOW_MODE 1\n..." for
+// its fixed choices, in Choice order.
+std::string variantDefines(const VariantKey& key);
+// Whether a build of `key` serves a draw whose choices are `draw` (every choice set).
+bool variantServes(const VariantKey& key, const VariantKey& draw);
+
+// The builds of each pass, in the order they are made. The scene pass has one per kind of
+// surface, the lit ones per shadow mode; the sky, matte and water take their colour from a
+// picture, the mirror from its vertices, as the scene's objects do (an object that differs, a
+// picture that failed to load say, meets no build and is drawn by the general program). The
+// reflection pass lights every lit kind alike. The post pass has one per still or moving
+// camera, with or without a flare.
+const std::vector<VariantKey>& sceneVariantTable();
+const std::vector<VariantKey>& reflectionVariantTable();
+const std::vector<VariantKey>& postVariantTable();
+
+// What a draw asks of each pass's builds.
+VariantKey sceneDraw(ObjectKind kind, int shadowMode, bool textured);
+VariantKey reflectionDraw(ObjectKind kind, bool textured);
+VariantKey postDraw(bool motionBlur, bool flare);
+
+// A specialised build of a pass's stage files.
 struct ShaderVariant {
-    std::string defines;    // the inserted lines
+    VariantKey key;         // the choices it fixes
+    std::string defines;    // variantDefines(key)
     ShaderProgram program;  // a copy of the general program when the variant did not build
 };
 
@@ -57,9 +95,9 @@ struct Programs {
     ShaderProgram reflectionProgram;  // lit surroundings of the reflector into its cube
     ShaderProgram sceneProgram;       // the camera's view into the scene target
     ShaderProgram postProgram;        // scene target onto the window
-    std::vector<ShaderVariant> reflectionVariants;  // one per reflectionVariantIndex
-    std::vector<ShaderVariant> sceneVariants;       // one per sceneVariantIndex
-    std::vector<ShaderVariant> postVariants;        // one per postVariantIndex
+    std::vector<ShaderVariant> reflectionVariants;  // one per row of reflectionVariantTable()
+    std::vector<ShaderVariant> sceneVariants;       // one per row of sceneVariantTable()
+    std::vector<ShaderVariant> postVariants;        // one per row of postVariantTable()
 };
 
 extern Programs programs;
@@ -70,33 +108,27 @@ inline constexpr float kUniformFarPlane = 300.0f;
 inline constexpr int kShadowKernelSize = 4;
 inline constexpr float kShadowMipmapLevel = 0.5f;
 
-// How the scene and reflection stage files shade a surface. The general programs tell the kinds
-// apart per draw by the rules of objectSurface; a variant is built for each kind.
-enum class Surface { Sky, LightCube, Matte, Mirror, Water };
-inline constexpr int kShadowModeCount = 3;  // 0 hard, 1 variance (soft), 2 filtered
-
-// The kind of an object drawn with the light at `light`: stretched more than 15 times (the sky
-// walls), placed at the light (its cube), tessellated (the water), reflecting (the sphere), or
-// matte.
-Surface objectSurface(const SceneObject& object, glm::vec3 light);
-
-// Where a variant sits in its list. The reflection pass has no mirrors or water: those are lit
-// like any other surface there. The sky, matte and water builds take their colour from a
-// picture and the mirror's from its vertices, as the scene's objects do; an object that differs
-// (a picture that failed to load, say) has no variant, and neither has a shadow mode outside 0
-// to 2 (-1: use the general program).
-int sceneVariantIndex(Surface surface, int shadowMode, bool textured);
-int reflectionVariantIndex(Surface surface, bool textured);
-int postVariantIndex(bool motionBlur, bool flare);
-
-// The program that draws a surface (the general one where no variant serves).
-const ShaderProgram& sceneProgramFor(Surface surface, int shadowMode, bool textured);
-const ShaderProgram& reflectionProgramFor(Surface surface, bool textured);
+// The first of a pass's builds that serves a draw, or its general program when none does.
+const ShaderProgram& programFor(const ShaderProgram& general,
+                                const std::vector<ShaderVariant>& variants, const VariantKey& draw);
+// The program that draws an object of a kind in each pass (the general one where no variant
+// serves).
+const ShaderProgram& sceneProgramFor(ObjectKind kind, int shadowMode, bool textured);
+const ShaderProgram& reflectionProgramFor(ObjectKind kind, bool textured);
 const ShaderProgram& postProgramFor(bool motionBlur, bool flare);
 
-// A pass's general program followed by its variants, for the uploads that all of them need.
-std::vector<const ShaderProgram*> passPrograms(const ShaderProgram& general,
-                                               const std::vector<ShaderVariant>& variants);
+// Calls `set(build)` for a pass's general program and then each of its variants, each made
+// current first: the per-frame uniforms must reach every build, as any of them may draw.
+template <typename Set>
+void forEachBuild(const ShaderProgram& general, const std::vector<ShaderVariant>& variants,
+                  Set&& set) {
+    glUseProgram(general.program);
+    set(general);
+    for (const ShaderVariant& variant : variants) {
+        glUseProgram(variant.program.program);
+        set(variant.program);
+    }
+}
 
 // Start-up, right after the window: builds the four programs from the stage files in srcDir,
 // then, printing nothing, the variants (a variant that fails is reported once, with its

@@ -3,11 +3,9 @@
 #include <GL/glew.h>
 
 #include <glm/gtc/type_ptr.hpp>
-#include <vector>
 
-#include "app/Loop.h"
 #include "camera/Camera.h"
-#include "render/PassShared.h"
+#include "core/FrameState.h"
 #include "render/PassTimer.h"
 #include "render/Programs.h"
 #include "render/Targets.h"
@@ -20,8 +18,12 @@ void bindCube(int unit, GLuint cube) {
     glBindTexture(GL_TEXTURE_CUBE_MAP, cube);
 }
 
-// Per-object uniforms, textures and the draw call; the sky walls skip the time upload.
-void drawObject(const ShaderProgram& program, const SceneObject& object, bool sendTime) {
+// Per-object uniforms, textures and the draw call, with the build made for the object's kind
+// and the frame's shadow mode; the sky walls skip the time upload.
+void drawObject(const SceneObject& object, bool sendTime) {
+    const ShaderProgram& program =
+        sceneProgramFor(object.kind, loop.shadowMode, object.texture != 0);
+    glUseProgram(program.program);
     glUniform1i(program.reflection, object.reflection ? 1 : 0);
     object.bindAttributes(true);
     glActiveTexture(GL_TEXTURE0 + kObjectTextureUnit);
@@ -51,17 +53,13 @@ void renderScenePass() {
     glViewport(0, 0, kSceneTargetSize, kSceneTargetSize);
     glBindFramebuffer(GL_FRAMEBUFFER, targets.sceneTarget.framebuffer);
 
-    // The frame's uniforms reach every build of the program: any of them may draw.
     const glm::vec3 light = lightCube().position;
-    const std::vector<const ShaderProgram*> builds =
-        passPrograms(sceneProgram, programs.sceneVariants);
-    for (const ShaderProgram* build : builds) {
-        glUseProgram(build->program);
-        glUniform3f(build->lightSourcePosition, light.x, light.y, light.z);
-        glUniform3fv(build->cameraPosWorld, 1, glm::value_ptr(mainCamera.position));
-        glUniform1i(build->varShadow, loop.shadowMode);
-        glUniform1f(build->elapsedTime, static_cast<float>(loop.currentTime));
-    }
+    forEachBuild(sceneProgram, programs.sceneVariants, [&](const ShaderProgram& build) {
+        glUniform3f(build.lightSourcePosition, light.x, light.y, light.z);
+        glUniform3fv(build.cameraPosWorld, 1, glm::value_ptr(mainCamera.position));
+        glUniform1i(build.varShadow, loop.shadowMode);
+        glUniform1f(build.elapsedTime, static_cast<float>(loop.currentTime));
+    });
     glUseProgram(sceneProgram.program);
 
     // Mode 1 reads the depth cube as plain values (variance shadows use the colour cube);
@@ -84,24 +82,14 @@ void renderScenePass() {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
-    // Each surface is drawn by the build made for its kind and the frame's shadow mode.
-    auto drawWithItsBuild = [&](const SceneObject& object, bool sendTime) {
-        const ShaderProgram& build =
-            sceneProgramFor(objectSurface(object, light), loop.shadowMode, object.texture != 0);
-        glUseProgram(build.program);
-        drawObject(build, object, sendTime);
-    };
-
-    // The sky is the background: drawn first from temporary copies, writing no depth.
+    // The sky is the background: drawn first, writing no depth.
     glDisable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);
-    for (std::size_t i = 0; i < kSkyPlaneCount && i < scene.skyPlanes.size(); ++i) {
-        const SceneObject plane = scene.skyPlanes[i];
-        drawWithItsBuild(plane, false);
-    }
+    for (const SceneObject& wall : drawnSkyWalls()) drawObject(wall, false);
 
     glEnable(GL_DEPTH_TEST);
     glDepthMask(GL_TRUE);
-    for (const SceneObject& object : scene.sceneObjects) drawWithItsBuild(object, true);
+    for (const SceneObject& object : scene.sceneObjects) drawObject(object, true);
     glUseProgram(sceneProgram.program);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }

@@ -2,53 +2,32 @@
 
 #include <GL/glew.h>
 
-#include <glm/gtc/matrix_transform.hpp>
+#include <array>
 #include <glm/gtc/type_ptr.hpp>
 
-#include "app/Loop.h"
 #include "camera/Camera.h"
+#include "render/CubeFaces.h"
 #include "render/Programs.h"
 #include "render/Targets.h"
-#include "scene/Animation.h"
 #include "scene/Scene.h"
-
-CubeFaces cubeFaces;
 
 namespace {
 
 // "LICHT" is the light's own cube: it sits inside the light and would shadow everything.
 const char* const kLightName = "LICHT";
 
-glm::mat4 lightProjection() {
-    return glm::perspective(toRadians(90.0f), 1.0f, kLightNearPlane, kLightFarPlane);
-}
-
 }  // namespace
 
-std::array<glm::mat4, 6> cubeFaceViews(glm::vec3 eye) {
-    std::array<glm::mat4, 6> views;
-    for (std::size_t k = 0; k < views.size(); ++k) {
-        views[k] = glm::lookAt(eye, eye + cubeFaceDirections[k], cubeFaceUps[k]);
-    }
-    return views;
-}
-
-void renderShadowPass() {
+void beginShadowPass() {
     const ShaderProgram& shadow = programs.shadowProgram;
     CubeMapTarget& target = targets.shadowCubeTarget;
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
 
-    cubeFaces.faceMatrices.fill(glm::mat4(1.0f));
     const glm::vec3 light = lightCube().position;
-    const std::array<glm::mat4, 6> views = cubeFaceViews(light);
-    const glm::mat4 projection = lightProjection();
-    for (std::size_t k = 0; k < views.size(); ++k) {
-        cubeFaces.faceMatrices[k] = projection * views[k];
-    }
-
+    const std::array<glm::mat4, 6> faceMatrices =
+        cubeFaceMatrices(cubeFaceViews(light), kLightNearPlane, kLightFarPlane);
     glUseProgram(shadow.program);
-    glUniformMatrix4fv(shadow.cubeFaceMatrices, 6, GL_FALSE,
-                       glm::value_ptr(cubeFaces.faceMatrices[0]));
+    glUniformMatrix4fv(shadow.cubeFaceMatrices, 6, GL_FALSE, glm::value_ptr(faceMatrices[0]));
     glUniform3f(shadow.lightSourcePosition, light.x, light.y, light.z);
 
     attachCubeMapTarget(target);
@@ -56,10 +35,10 @@ void renderShadowPass() {
     glClearColor(1.0f, 1.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glViewport(0, 0, kCubeFaceSize, kCubeFaceSize);
+}
 
-    // The timeline moves objects and the camera now; the light matrices above stay.
-    animationStep(loop.currentTime);
-
+void drawShadowCasters() {
+    const ShaderProgram& shadow = programs.shadowProgram;
     const glm::mat4 identity(1.0f);
     glUniformMatrix4fv(shadow.transToRef, 1, GL_FALSE, glm::value_ptr(identity));
 

@@ -6,9 +6,9 @@
 #include <initializer_list>
 #include <optional>
 
-#include "app/Loop.h"
-#include "app/Platform.h"
 #include "camera/Camera.h"
+#include "core/FrameState.h"
+#include "core/Platform.h"
 #include "scene/Scene.h"
 
 Timeline timeline;
@@ -88,6 +88,22 @@ void visitTracks(std::vector<PointTrack>& tracks, Update&& update) {
             ++i;
         }
     }
+}
+
+// Runs `apply(track)` for every track whose window (startTime, endTime] holds the clock, and
+// once more for a track that the clock has passed, which is then dropped: the last update
+// leaves it at its end value whatever the frame rate. The clock is read afresh for each test.
+template <typename Apply>
+void advanceTracks(std::vector<PointTrack>& tracks, Apply&& apply) {
+    visitTracks(tracks, [&](const PointTrack& track) {
+        const double clock = readClock();
+        if (track.startTime < clock && clock <= track.endTime) apply(track, false);
+        if (readClock() > track.endTime) {
+            apply(track, true);
+            return true;
+        }
+        return false;
+    });
 }
 
 // Moves a track's target to the track's value at `time`; with `reveal` also shows it.
@@ -238,16 +254,12 @@ void setupAnimations() {
 }
 
 void updateCameraFlight(float time, float pitchOffset, float yawOffset) {
-    visitTracks(timeline.cameraTracks, [&](const PointTrack& track) {
-        const double clock = readClock();
-        if (track.startTime < clock && clock <= track.endTime) {
+    advanceTracks(timeline.cameraTracks, [&](const PointTrack& track, bool last) {
+        if (last) {
+            endFlightLeg(track, time, pitchOffset, yawOffset);
+        } else {
             flyCamera(track, time, pitchOffset, yawOffset);
         }
-        if (readClock() > track.endTime) {
-            endFlightLeg(track, time, pitchOffset, yawOffset);
-            return true;
-        }
-        return false;
     });
 }
 
@@ -264,30 +276,10 @@ void animationStep(double currentTime) {
     updateCameraFlight(static_cast<float>(currentTime), pitchOffset, yawOffset);
 
     // The window tests read the clock afresh, the values are always taken at currentTime.
-    visitTracks(timeline.revealTracks, [&](const PointTrack& track) {
-        const double clock = readClock();
-        if (track.startTime < clock && clock <= track.endTime) {
-            placeTarget(track, currentTime, true);
-        }
-        if (readClock() > track.endTime) {
-            placeTarget(track, currentTime, true);
-            return true;
-        }
-        return false;
-    });
-    // Like the letters, a slide gets a last update once past its window, so that it ends at its
-    // end value whatever the frame rate.
-    visitTracks(timeline.moveTracks, [&](const PointTrack& track) {
-        const double clock = readClock();
-        if (track.startTime < clock && clock <= track.endTime) {
-            placeTarget(track, currentTime, false);
-        }
-        if (readClock() > track.endTime) {
-            placeTarget(track, currentTime, false);
-            return true;
-        }
-        return false;
-    });
+    advanceTracks(timeline.revealTracks,
+                  [&](const PointTrack& track, bool) { placeTarget(track, currentTime, true); });
+    advanceTracks(timeline.moveTracks,
+                  [&](const PointTrack& track, bool) { placeTarget(track, currentTime, false); });
 
     // The flags are forced over the controls, window by window in the order they open, so that
     // a frame that jumps over two of them leaves the later one's value.

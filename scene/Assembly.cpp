@@ -23,6 +23,20 @@ enum class Role {
     Water,   // like the ground, tessellated, and hidden until the timeline shows it
 };
 
+// The kind that the passes know an object of a role by.
+constexpr ObjectKind kindOf(Role role) {
+    switch (role) {
+        case Role::Mirror:
+            return ObjectKind::Reflector;
+        case Role::Water:
+            return ObjectKind::Water;
+        case Role::Plain:
+        case Role::Ground:
+            break;
+    }
+    return ObjectKind::Matte;
+}
+
 // One row of the fixed scene. An empty optional means the call is not made.
 struct ObjectRow {
     const char* name;
@@ -137,6 +151,7 @@ std::uint32_t textureFor(const ObjectRow& row, std::optional<std::uint32_t>& bar
 SceneObject buildObject(const ObjectRow& row, std::uint32_t texture) {
     SceneObject object(joinPath(modelsDir, row.mesh));
     object.name = row.name;
+    object.kind = kindOf(row.role);
     if (row.role == Role::Ground || row.role == Role::Water) {
         object.tessInner = kGroundTessInner;
         object.tessOuter = kGroundTessOuter;
@@ -158,6 +173,7 @@ SceneObject buildObject(const ObjectRow& row, std::uint32_t texture) {
 SceneObject buildLightCube() {
     SceneObject light(scene.cubeVertices, scene.cubeColors);
     light.name = "LICHT";
+    light.kind = ObjectKind::LightCube;
     light.setColor(1.0f, 1.0f, 1.0f);
     light.setPosition(kLightPosition);
     // Keep the unit face normals rather than the triangle list's unnormalised ones.
@@ -186,6 +202,7 @@ SceneObject& buildSkyPlane(SceneObject& object, int i) {
     char name[16];
     std::snprintf(name, sizeof name, "sky%d", i);
     object.name = name;
+    object.kind = ObjectKind::SkyWall;
     object.tessellation = false;
     object.visible = true;
     object.setPosition(wall.position);

@@ -1,5 +1,7 @@
 #include "scene/Scene.h"
 
+#include <algorithm>
+
 Scene scene;
 
 SceneObject* findObject(std::string name) {
@@ -7,4 +9,9 @@ SceneObject* findObject(std::string name) {
         if (object.getName() == name) return &object;
     }
     return nullptr;
+}
+
+std::span<const SceneObject> drawnSkyWalls() {
+    return std::span<const SceneObject>(scene.skyPlanes)
+        .first(std::min(kSkyPlaneCount, scene.skyPlanes.size()));
 }

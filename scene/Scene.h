@@ -1,9 +1,10 @@
 #pragma once
 
+#include <cstddef>
+#include <glm/glm.hpp>
+#include <span>
 #include <string>
 #include <vector>
-
-#include <glm/glm.hpp>
 
 #include "scene/SceneObject.h"
 
@@ -21,6 +22,13 @@ struct Scene {
 };
 
 extern Scene scene;
+
+// The passes that draw the sky draw exactly this many walls of skyPlanes.
+inline constexpr std::size_t kSkyPlaneCount = 5;
+
+// The sky walls that the passes draw: the first kSkyPlaneCount of skyPlanes (fewer if it has
+// fewer).
+std::span<const SceneObject> drawnSkyWalls();
 
 // The light: element 0 of sceneObjects. Valid only after assembleScene().
 inline SceneObject& lightCube() { return scene.sceneObjects[0]; }

@@ -3,7 +3,14 @@
 #include <glm/gtc/matrix_transform.hpp>
 #include <utility>
 
-#include "camera/Camera.h"
+#include "assets/MeshImport.h"
+#include "core/Angles.h"
+
+SceneObject::SceneObject(const std::string& path) : Mesh(importMesh(path)) {}
+
+SceneObject::SceneObject(std::vector<glm::vec3> triangleVertices,
+                         std::vector<glm::vec3> vertexColors)
+    : Mesh(triangleListMesh(std::move(triangleVertices), std::move(vertexColors))) {}
 
 void SceneObject::setColor(float r, float g, float b) {
     colors.assign(vertices.size(), glm::vec3(r, g, b));

@@ -6,9 +6,6 @@
 #include <vector>
 
 #include "camera/Camera.h"
-#include "render/ReflectionPass.h"
-#include "render/ScenePass.h"
-#include "render/ShadowPass.h"
 #include "scene/Scene.h"
 #include "support/PipelineFixture.h"
 
@@ -25,7 +22,7 @@ protected:
 // A light up and to the side of a small cube on a grey floor, seen from straight above: the
 // cube's shadow falls on the floor beside it, in view.
 void buildShadowScene() {
-    scene.sceneObjects.push_back(makeCube("LICHT", glm::vec3(-8, 10, 0), 0.3f, glm::vec3(1)));
+    scene.sceneObjects.push_back(makeLight(glm::vec3(-8, 10, 0), 0.3f));
     scene.sceneObjects.push_back(makeCube("testcube", glm::vec3(0, 1, 0), 0.5f, glm::vec3(1)));
     scene.sceneObjects.push_back(makeFloor("Plane", 6.0f, glm::vec3(0.6f)));
     mainCamera.position = glm::vec3(0, 6, 0);
@@ -43,13 +40,6 @@ float sceneBrightnessAt(glm::vec3 world) {
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_FLOAT, pixels.data());
     const std::size_t i = (static_cast<std::size_t>(y) * kSceneTargetSize + x) * 3;
     return pixels[i] + pixels[i + 1] + pixels[i + 2];
-}
-
-void renderCubesAndScene() {
-    renderShadowPass();
-    renderReflectionPass();
-    renderScenePass();
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
 }  // namespace

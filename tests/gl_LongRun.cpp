@@ -17,7 +17,7 @@
 #include <string>
 
 #include "app/Loop.h"
-#include "app/Platform.h"
+#include "core/Platform.h"
 #include "camera/Camera.h"
 #include "support/GlFixture.h"
 #include "support/TestSupport.h"

@@ -6,9 +6,9 @@
 #include <glm/gtc/type_ptr.hpp>
 
 #include "app/Loop.h"
-#include "app/Platform.h"
 #include "assets/Paths.h"
 #include "camera/Camera.h"
+#include "core/Platform.h"
 #include "render/Programs.h"
 #include "scene/Scene.h"
 #include "support/GlFixture.h"
@@ -100,8 +100,7 @@ TEST_F(FrameLoopTest, PostPassGetsTheCameraTheSceneWasDrawnWithAndKeepsItForTheN
     ASSERT_NE(drawn, first) << "the camera did not fly";
     // The build of the scene program that drew the last object holds what it was given.
     const SceneObject& last = scene.sceneObjects.back();
-    const ShaderProgram& scenePass = sceneProgramFor(objectSurface(last, lightCube().position),
-                                                     loop.shadowMode, last.texture != 0);
+    const ShaderProgram& scenePass = sceneProgramFor(last.kind, loop.shadowMode, last.texture != 0);
     EXPECT_EQ(uniformMatrix(scenePass, scenePass.projMat) *
                   uniformMatrix(scenePass, scenePass.viewMatrix),
               drawn);

@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Platform.h"
+#include "core/Platform.h"
 #include "scene/SceneObject.h"
 #include "support/GlFixture.h"
 

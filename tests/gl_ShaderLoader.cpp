@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Platform.h"
+#include "core/Platform.h"
 #include "assets/ShaderLoader.h"
 #include "support/GlFixture.h"
 #include "support/TestSupport.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/Loop.h"
-#include "app/Platform.h"
+#include "core/Platform.h"
 #include "camera/Camera.h"
 #include "scene/Animation.h"
 #include "scene/Scene.h"

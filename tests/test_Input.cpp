@@ -7,7 +7,7 @@
 
 #include "app/Input.h"
 #include "app/Loop.h"
-#include "app/Platform.h"
+#include "core/Platform.h"
 #include "camera/Camera.h"
 #include "scene/Scene.h"
 #include "support/TestSupport.h"

@@ -99,7 +99,7 @@ TEST(Mutate3ds, DeepKeyframeHierarchiesAreRefusedBeforeTheImporterOverflowsItsSt
                 mutate3ds::outcomeName(alone.outcome), alone.crashClass.c_str());
 
     EXPECT_EQ(mutate3ds::importInChild(deep).outcome, Outcome::Rejected);
-    const std::string console = captureStdout([&deep] { SceneObject object(deep); });
+    const std::string console = captureStdout([&deep] { importMesh(deep); });
     EXPECT_NE(console.find("key-frame section has more than 4096 nodes"), std::string::npos)
         << console;
     // At the limit the chain is imported, and deep as it is, it is far from the stack's end.
@@ -128,7 +128,7 @@ TEST(Mutate3ds, DeepKeyframeHierarchiesAreRefusedBeforeTheImporterOverflowsItsSt
         dir.write("split.3ds", join(deepHierarchy3ds(half), deepHierarchy3ds(half)));
     for (const std::string& path : {second, split}) {
         EXPECT_EQ(mutate3ds::importInChild(path).outcome, Outcome::Rejected) << path;
-        const std::string refusal = captureStdout([&path] { SceneObject object(path); });
+        const std::string refusal = captureStdout([&path] { importMesh(path); });
         EXPECT_NE(refusal.find("key-frame section has more than 4096 nodes"), std::string::npos)
             << refusal;
     }

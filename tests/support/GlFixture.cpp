@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/Platform.h"
+#include "core/Platform.h"
 
 namespace {
 

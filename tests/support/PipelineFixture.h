@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Loop.h"
-#include "app/Platform.h"
+#include "core/Platform.h"
 #include "camera/Camera.h"
 #include "scene/Animation.h"
 #include "scene/Scene.h"

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "render/Programs.h"
+#include "render/ReflectionPass.h"
+#include "render/ScenePass.h"
+#include "render/ShadowPass.h"
 #include "render/Targets.h"
 #include "scene/SceneObject.h"
 #include "support/TestSupport.h"
@@ -25,8 +28,18 @@ inline const std::string& ensurePipeline() {
     return output;
 }
 
+// The three passes that draw into the off-screen targets, as a frame runs them (without the
+// timeline's step between the shadow pass's set-up and its draws).
+inline void renderCubesAndScene() {
+    beginShadowPass();
+    drawShadowCasters();
+    renderReflectionPass();
+    renderScenePass();
+}
+
 // An axis-aligned cube of half size `half` around `centre`, uploaded, in one colour.
-inline SceneObject makeCube(const char* name, glm::vec3 centre, float half, glm::vec3 color) {
+inline SceneObject makeCube(const char* name, glm::vec3 centre, float half, glm::vec3 color,
+                            ObjectKind kind = ObjectKind::Matte) {
     static const glm::vec3 corners[8] = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
                                          {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1}};
     static const int faces[6][4] = {{0, 1, 2, 3}, {4, 5, 6, 7}, {0, 1, 5, 4},
@@ -37,9 +50,15 @@ inline SceneObject makeCube(const char* name, glm::vec3 centre, float half, glm:
     }
     SceneObject object(vertices, std::vector<glm::vec3>(vertices.size(), color));
     object.name = name;
+    object.kind = kind;
     object.setPosition(centre);
     object.createBuffers();
     return object;
+}
+
+// The light's cube ("LICHT", element 0 of a scene) around `centre`, in white.
+inline SceneObject makeLight(glm::vec3 centre, float half) {
+    return makeCube("LICHT", centre, half, glm::vec3(1), ObjectKind::LightCube);
 }
 
 // A square in the plane y = 0 from -half to half in x and z, uploaded, normals up.

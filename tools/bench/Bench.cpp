@@ -45,7 +45,7 @@
 #endif
 
 #include "app/Loop.h"
-#include "app/Platform.h"
+#include "core/Platform.h"
 #include "render/PassTimer.h"
 #include "render/Programs.h"
 #include "tools/bench/GpuPassTimer.h"

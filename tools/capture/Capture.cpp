@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "app/Loop.h"
-#include "app/Platform.h"
+#include "core/Platform.h"
 #include "camera/Camera.h"
 #include "scene/Scene.h"
 #include "tools/capture/Video.h"

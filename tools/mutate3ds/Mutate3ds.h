@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include "scene/SceneObject.h"
+#include "assets/MeshImport.h"
 
 namespace mutate3ds {
 
@@ -369,7 +369,7 @@ inline void onCrash(int signal) {
 
 }  // namespace detail
 
-// Imports `path` through SceneObject(std::string) in a forked child with its console output
+// Imports `path` as the demo does (importMesh) in a forked child with its console output
 // discarded, a time limit (a hang counts as such) and, where no address sanitizer needs the
 // address space, a memory limit.
 // `beforeImport` runs in the child just before the import (tests use it to check that a crash
@@ -413,7 +413,7 @@ inline Result importInChild(const std::string& path, unsigned timeoutSeconds = 2
 #endif
         alarm(timeoutSeconds);
         if (beforeImport) beforeImport();
-        const SceneObject object(path);
+        const Mesh object = importMesh(path);
         std::fflush(stdout);
         // Whatever the importer did, the arrays we hand on must be drawable as they are.
         const std::size_t n = object.vertices.size();

@@ -1,4 +1,4 @@
-#include "app/Platform.h"
+#include "core/Platform.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>

@@ -1,0 +1,3 @@
+#include "core/FrameState.h"
+
+LoopState loop;
