@@ -7,6 +7,9 @@ inline constexpr int kMotionBlurSamples = 4;
 inline constexpr float kFlareRadius = 0.03f;
 // How far from the light, in flare radii, the post stage looks for surfaces that hide it.
 inline constexpr float kFlareTapReach = 0.3f;
+// A previous view-projection whose bottom row (a camera's unit view direction) is shorter than
+// this squared is no camera: the identity before the first frame.
+inline constexpr float kNoCameraBelow = 0.25f;
 
 // Whether this frame's picture moved against the last one: a real previous camera (not the
 // identity of the first frame), time passed, and the matrices differ. Otherwise the frame is

@@ -1,6 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <regex>
+#include <string>
+#include <vector>
+
 #include "assets/ShaderLoader.h"
+#include "render/PostProcessPass.h"
+#include "render/ShadowPass.h"
+#include "render/Targets.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -50,4 +58,62 @@ TEST(ShaderSource, LongLinesAreKeptWhole) {
     TempDir dir;
     const std::string longLine(100000, 'x');
     EXPECT_EQ(sourceOf(dir, longLine + "\n" + longLine), "\n" + longLine + "\n" + longLine);
+}
+
+namespace {
+
+// The numbers of a "const TYPE NAME = ...;" declaration of a stage file, in order (none when
+// the file does not declare NAME).
+std::vector<float> constantOf(const char* file, const std::string& name) {
+    const std::string text = readShaderSource((std::string("src/") + file).c_str());
+    const std::regex declaration("const\\s+\\w+\\s+" + name + "\\s*(\\[\\w*\\])?\\s*=([^;]*);");
+    std::smatch found;
+    std::vector<float> numbers;
+    if (!std::regex_search(text, found, declaration)) return numbers;
+    const std::string value = found[2].str();
+    const std::regex number("-?[0-9]+\\.?[0-9]*(e-?[0-9]+)?");
+    for (std::sregex_iterator it(value.begin(), value.end(), number), end; it != end; ++it) {
+        if (it->position() > 0 && std::isalpha(value[static_cast<std::size_t>(it->position() - 1)]))
+            continue;  // the 4 of "vec4"
+        numbers.push_back(std::stof(it->str()));
+    }
+    return numbers;
+}
+
+}  // namespace
+
+// What the stage files repeat of the renderer's constants, and of each other's, must agree: a
+// change on one side alone would, say, shadow at the wrong depths or blur the first frame.
+TEST(StageFiles, RepeatTheRenderersConstantsAndEachOthers) {
+    for (const char* file : {"1stPass.vertexshader", "2ndPass.fragmentshader"}) {
+        EXPECT_EQ(constantOf(file, "kLightNear"), std::vector<float>{kLightNearPlane}) << file;
+        EXPECT_EQ(constantOf(file, "kLightFar"), std::vector<float>{kLightFarPlane}) << file;
+    }
+    EXPECT_EQ(constantOf("1stPass.vertexshader", "kShadowCubeSize"),
+              std::vector<float>{static_cast<float>(kCubeFaceSize)});
+    EXPECT_EQ(constantOf("3rdPass.vertexshader", "kFlareTapReach"),
+              std::vector<float>{kFlareTapReach});
+    EXPECT_EQ(constantOf("3rdPass.fragmentshader", "kNoCameraBelow"),
+              std::vector<float>{kNoCameraBelow});
+
+    // The water's swell moves the surface in one stage and bends its normal in the other.
+    const std::vector<float> swell = constantOf("2ndPass.tesEvaluationShader", "kSwell");
+    const std::vector<float> waves = constantOf("2ndPass.fragmentshader", "kWaves");
+    ASSERT_EQ(swell.size(), 12u);
+    ASSERT_GE(waves.size(), swell.size());
+    EXPECT_EQ(swell, std::vector<float>(waves.begin(), waves.begin() + 12));
+
+    // The light as the reflection cube and the scene see it.
+    for (const char* name :
+         {"kLightColor", "kLightIntensity", "kFalloffDistance", "kSkyAmbient", "kGroundAmbient"}) {
+        EXPECT_FALSE(constantOf("2ndPass.fragmentshader", name).empty()) << name;
+        EXPECT_EQ(constantOf("1stPass.vertexshader", name),
+                  constantOf("2ndPass.fragmentshader", name))
+            << name;
+    }
+    for (const char* name : {"kLightColor", "kLightGlow"}) {
+        EXPECT_EQ(constantOf("1stPass_2.fragmentshader", name),
+                  constantOf("2ndPass.fragmentshader", name))
+            << name;
+    }
 }
