@@ -123,8 +123,10 @@ void advanceTimeline(double from, double to, double step,
     if (!(step > 0.0)) return;
     double k = std::max(0.0, std::floor(from / step));
     while (k * step <= from + kSameMoment) k += 1.0;
-    for (double moment = k * step; moment < to - kSameMoment; moment = (++k) * step) {
-        playTimelineFrame(moment, setClock);
+    // Each moment is formed from k, not summed, so that rounding does not pile up.
+    while (k * step < to - kSameMoment) {
+        playTimelineFrame(k * step, setClock);
+        k += 1.0;
     }
 }
 

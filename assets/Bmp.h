@@ -21,7 +21,7 @@ inline constexpr int kMaxBmpSide = 16384;
 // while a cut file still loads (its missing pixels zero) as long as it holds a quarter of its
 // picture, or the picture is small.
 inline constexpr std::uint64_t kBmpBytesPerFileByte = 4;
-inline constexpr std::uint64_t kBmpFixedAllowance = 64 * 1024;
+inline constexpr std::uint64_t kBmpFixedAllowance = std::uint64_t{64} * 1024;
 // Sky pictures are a cross of six square faces on a 4 x 3 grid.
 inline constexpr int kSkyGridColumns = 4;
 inline constexpr int kSkyGridBands = 3;

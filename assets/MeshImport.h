@@ -13,7 +13,7 @@ struct aiScene;
 
 // Limits that keep a broken or hostile model file from exhausting memory; every model of the
 // scene is far below them.
-inline constexpr std::uintmax_t kMaxMeshFileBytes = 64u * 1024u * 1024u;
+inline constexpr std::uintmax_t kMaxMeshFileBytes = std::uintmax_t{64} * 1024 * 1024;
 inline constexpr std::size_t kMaxMeshVertices = 4'000'000;
 // The importer builds its node tree from the nodes of a 3DS key-frame section recursively, one
 // stack frame per level, and a file of some 20,000 nested nodes overflows the stack.

@@ -4,7 +4,7 @@
 
 Scene scene;
 
-SceneObject* findObject(std::string name) {
+SceneObject* findObject(const std::string& name) {
     for (SceneObject& object : scene.sceneObjects) {
         if (object.getName() == name) return &object;
     }

@@ -34,7 +34,7 @@ std::span<const SceneObject> drawnSkyWalls();
 inline SceneObject& lightCube() { return scene.sceneObjects[0]; }
 
 // First element of sceneObjects whose name equals `name` (case-sensitive), or null.
-SceneObject* findObject(std::string name);
+SceneObject* findObject(const std::string& name);
 
 // Builds the fixed scene into the empty collections; needs a current GL context.
 void assembleScene();
