@@ -16,7 +16,8 @@ bool cameraMoved(const glm::mat4& viewProjection, const glm::mat4& oldViewProjec
     // frame) has none.
     const glm::vec3 viewDirection(oldViewProjection[0][3], oldViewProjection[1][3],
                                   oldViewProjection[2][3]);
-    if (glm::dot(viewDirection, viewDirection) < kNoCameraBelow || !(deltaTime > 0.0f)) return false;
+    if (glm::dot(viewDirection, viewDirection) < kNoCameraBelow || !(deltaTime > 0.0f))
+        return false;
     return viewProjection != oldViewProjection;
 }
 

@@ -22,7 +22,7 @@ constexpr float kReflectionFarPlane = 300.0f;
 // Draws one object with the build made for its kind; `useTexture` says whether to send the
 // object's own "useTexture" (the sky walls share the one sent for all of them).
 void drawObject(const SceneObject& object, bool useTexture) {
-    const ShaderProgram& build = reflectionProgramFor(object.kind, object.texture != 0);
+    const ShaderProgram& build = reflectionBuildFor(object);
     glUseProgram(build.program);
     object.bindAttributes(true);
     glBindTexture(GL_TEXTURE_2D, object.texture);
@@ -32,6 +32,10 @@ void drawObject(const SceneObject& object, bool useTexture) {
 }
 
 }  // namespace
+
+const ShaderProgram& reflectionBuildFor(const SceneObject& object) {
+    return reflectionProgramFor(object.kind, object.texture != 0);
+}
 
 void renderReflectionPass() {
     const ShaderProgram& reflection = programs.reflectionProgram;

@@ -21,8 +21,7 @@ void bindCube(int unit, GLuint cube) {
 // Per-object uniforms, textures and the draw call, with the build made for the object's kind
 // and the frame's shadow mode; the sky walls skip the time upload.
 void drawObject(const SceneObject& object, bool sendTime) {
-    const ShaderProgram& program =
-        sceneProgramFor(object.kind, loop.shadowMode, object.texture != 0);
+    const ShaderProgram& program = sceneBuildFor(object);
     glUseProgram(program.program);
     glUniform1i(program.reflection, object.reflection ? 1 : 0);
     object.bindAttributes(true);
@@ -47,6 +46,10 @@ void drawObject(const SceneObject& object, bool sendTime) {
 }
 
 }  // namespace
+
+const ShaderProgram& sceneBuildFor(const SceneObject& object) {
+    return sceneProgramFor(object.kind, loop.shadowMode, object.texture != 0);
+}
 
 void renderScenePass() {
     const ShaderProgram& sceneProgram = programs.sceneProgram;

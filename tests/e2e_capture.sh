@@ -38,6 +38,9 @@ check light "$out/light/frame-20.000"
 run behind --at 20 --light 48.8,21.4,16.0
 check flare "$out/light/frame-20.000" "$out/behind/frame-20.000"
 check no-flare "$out/behind/frame-20.000"
+# The light inside the sphere: the sphere is drawn as itself.
+run inside --at 20 --light -30,7.5,0
+check sphere-itself "$out/inside/frame-20.000"
 
 # Frames 1.9 s apart, as a slow machine runs the timeline, give the picture of 30 frames a
 # second at 45 s (tiles and barrels gone, the camera looking at the letters), within the

@@ -72,6 +72,11 @@ TEST_F(AssemblyTest, BuildsTheTableInOrder) {
                    {0, 0, -100});
 
     for (const SceneObject& object : scene.sceneObjects) {
+        const ObjectKind kind = object.name == "LICHT"      ? ObjectKind::LightCube
+                                : object.name == "testcube" ? ObjectKind::Reflector
+                                : object.name == "Water"    ? ObjectKind::Water
+                                                            : ObjectKind::Matte;
+        EXPECT_EQ(object.kind, kind) << object.name;
         EXPECT_EQ(object.tessellation, object.name == "Water") << object.name;
         EXPECT_EQ(object.visible, object.name != "Water") << object.name;
         EXPECT_EQ(object.reflection, object.name == "testcube") << object.name;
@@ -83,6 +88,7 @@ TEST_F(AssemblyTest, BuildsTheTableInOrder) {
     }
     for (const SceneObject& wall : scene.skyPlanes) {
         EXPECT_NE(wall.texture, 0u) << wall.name;
+        EXPECT_EQ(wall.kind, ObjectKind::SkyWall) << wall.name;
         EXPECT_FALSE(wall.tessellation);
     }
     for (const SceneObject& object : scene.sceneObjects) {

@@ -309,3 +309,30 @@ TEST_F(PassTest, FramesOfTheWholeDemoRaiseNoGlError) {
     EXPECT_EQ(scene.sceneObjects.size(), 21u);
     EXPECT_TRUE(loop.wireframe);
 }
+
+TEST_F(PassTest, EveryObjectOfTheSceneMeetsTheBuildOfItsKindWhereverTheLightIs) {
+    static double clock = 0.0;
+    platform().clock = [] { return clock; };
+    captureStdout([] { startUp(); });
+    const ShaderProgram& lightCubeBuild = sceneProgramFor(ObjectKind::LightCube, 1, false);
+    const ShaderProgram& skyBuild = sceneProgramFor(ObjectKind::SkyWall, 1, true);
+    const ShaderProgram& glowInReflection = reflectionProgramFor(ObjectKind::LightCube, false);
+    ASSERT_NE(&lightCubeBuild, &programs.sceneProgram);
+    ASSERT_NE(&skyBuild, &programs.sceneProgram);
+    for (double t : {1.0, 10.0, 20.0, 31.0, 45.0, 60.0}) {
+        playTimelineFrame(t, [](double c) { clock = c; });
+        // The light at each object's drawn origin in turn (the letters, the sphere's centre).
+        for (const SceneObject& at : scene.sceneObjects) {
+            lightCube().setPosition(glm::vec3(at.modelMatrix()[3]));
+            for (const SceneObject& object : scene.sceneObjects) {
+                SCOPED_TRACE(testing::Message()
+                             << t << " s, light at " << at.name << ", " << object.name);
+                const bool light = object.name == "LICHT";
+                EXPECT_EQ(&sceneBuildFor(object) == &lightCubeBuild, light);
+                EXPECT_NE(&sceneBuildFor(object), &skyBuild);
+                EXPECT_EQ(&reflectionBuildFor(object) == &glowInReflection, light);
+            }
+        }
+    }
+    for (const SceneObject& wall : drawnSkyWalls()) EXPECT_EQ(&sceneBuildFor(wall), &skyBuild);
+}

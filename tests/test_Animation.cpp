@@ -123,26 +123,6 @@ TEST(Track, EvaluateHoldsItsEndValuesOutsideTheWindow) {
     EXPECT_EQ(evaluate(track, 1e9)[0], glm::vec3(10, -20, 40));
 }
 
-TEST(Track, AddFunctionsAppendChannelsAndReturnTheirIndex) {
-    PointTrack points;
-    EXPECT_EQ(addPoint(points, {1, 2, 3}, {4, 5, 6}), 0);
-    EXPECT_EQ(addPoint(points, {7, 8, 9}, {0, 0, 0}), 1);
-    // A point track's tangents are its values.
-    EXPECT_EQ(points.startTangents, points.startValues);
-    EXPECT_EQ(points.endTangents, points.endValues);
-    EXPECT_EQ(points.endValues[0], glm::vec3(4, 5, 6));
-
-    ScalarTrack scalars;
-    scalars.startTime = 0.0;
-    scalars.endTime = 1.0;
-    scalars.interpolate = lerpScalar;
-    EXPECT_EQ(addScalar(scalars, 1, 2, 3, 4), 0);
-    EXPECT_EQ(addScalar(scalars, -1, -3, 0, 0), 1);
-    EXPECT_EQ(scalars.startTangents, (std::vector<float>{3, 0}));
-    EXPECT_EQ(scalars.endTangents, (std::vector<float>{4, 0}));
-    EXPECT_EQ(evaluate(scalars, 0.5), (std::vector<float>{1.5f, -2.0f}));
-}
-
 TEST(Track, HermiteWithTangentsEqualToThePoints) {
     const glm::vec3 from(50, 0, 0);
     const glm::vec3 to(30, 40, 30);

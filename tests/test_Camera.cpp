@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <glm/gtc/matrix_transform.hpp>
 #include <limits>
 #include <utility>
 
@@ -18,23 +17,17 @@ void expectVec3Near(glm::vec3 actual, glm::vec3 expected, float tolerance = 1e-5
 }  // namespace
 
 TEST(Camera, PitchIsClampedToEightyNineDegreesBeforeTheRotationIsBuilt) {
-    // The rotation of the clamped angles, built by hand: Rx(pitch) * Ry(yaw).
-    const auto rotationOf = [](float pitch, float yaw) {
-        const glm::mat4 rx =
-            glm::rotate(glm::mat4(1.0f), toRadians(pitch), glm::vec3(1.0f, 0.0f, 0.0f));
-        return glm::rotate(rx, toRadians(yaw), glm::vec3(0.0f, 1.0f, 0.0f));
-    };
     Camera camera;
+    const float y = toRadians(30.0f);
     for (const auto& [asked, kept] : {std::pair{90.0f, 89.0f}, std::pair{-120.0f, -89.0f},
                                       std::pair{89.0f, 89.0f}, std::pair{-89.0f, -89.0f}}) {
         camera.setAngles(asked, 30.0f);
         EXPECT_EQ(camera.pitch, kept) << asked;
-        EXPECT_EQ(camera.rotation, rotationOf(kept, 30.0f)) << asked;
+        // The view turns by the clamped angle: one degree short of straight down or up.
+        const float p = toRadians(kept);
+        expectVec3Near(camera.forward(),
+                       {std::sin(y) * std::cos(p), -std::sin(p), -std::cos(y) * std::cos(p)});
     }
-    // Looking one degree short of straight down, not straight down.
-    camera.setAngles(90.0f, 0.0f);
-    expectVec3Near(camera.forward(),
-                   {0.0f, -std::sin(toRadians(89.0f)), -std::cos(toRadians(89.0f))});
 }
 
 TEST(Camera, YawWrapsIntoZeroToThreeSixty) {
@@ -133,6 +126,26 @@ TEST(Camera, ProjectionIsTheOpenGlPerspective) {
     EXPECT_EQ(m[2][3], -1.0f);
     EXPECT_NEAR(m[3][2], -2.0f * 300.0f * 0.1f / (300.0f - 0.1f), 1e-6f);
     EXPECT_EQ(m[3][3], 0.0f);
-    const glm::mat4 vp = camera.viewProjectionMatrix();
-    EXPECT_EQ(vp, camera.projectionMatrix() * camera.viewMatrix());
+}
+
+TEST(Camera, ViewProjectionPutsWhatIsAheadInTheMiddleBetweenTheClipPlanes) {
+    Camera camera;
+    camera.position = {20.5f, 2.2f, 8.0f};
+    camera.setAngles(20.5f, 256.0f);
+    const auto ndc = [&camera](glm::vec3 world) {
+        const glm::vec4 clip = camera.viewProjectionMatrix() * glm::vec4(world, 1.0f);
+        return glm::vec3(clip) / clip.w;
+    };
+    // On the line of sight: the middle of the screen, at the near plane's depth -1 and the far
+    // plane's +1; above it and to the right of it: up and right on the screen.
+    const glm::vec3 ahead = camera.position + 0.1f * camera.forward();
+    expectVec3Near(ndc(ahead), {0.0f, 0.0f, -1.0f}, 1e-3f);
+    expectVec3Near(ndc(camera.position + 300.0f * camera.forward()), {0.0f, 0.0f, 1.0f}, 1e-3f);
+    const glm::vec3 farAhead = camera.position + 10.0f * camera.forward();
+    EXPECT_GT(ndc(farAhead + camera.right()).x, 0.1f);
+    EXPECT_NEAR(ndc(farAhead + camera.right()).y, 0.0f, 1e-4f);
+    const glm::vec3 up = glm::cross(camera.right(), camera.forward());
+    EXPECT_GT(ndc(farAhead + up).y, 0.1f);
+    // Four units up at ten units ahead: the 45-degree field spans tan(22.5) x 10 = 4.14 each way.
+    EXPECT_NEAR(ndc(farAhead + 4.0f * up).y, 4.0f / (10.0f * std::tan(toRadians(22.5f))), 1e-3f);
 }

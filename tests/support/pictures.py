@@ -161,6 +161,11 @@ def main():
         top = picture.window((SPHERE_CENTRE[0], SPHERE_CENTRE[1] + 1.5, SPHERE_CENTRE[2]))
         r, g, b = picture.rows[int(top[1])][3 * int(top[0]):3 * int(top[0]) + 3]
         check(r > 100 and g + b > 120, f'the sphere reflects the sky: rgb {r},{g},{b}')
+    elif name == 'sphere-itself':
+        # With the light inside it, the sphere is still a red mirror, not the light's glow.
+        low = picture.window((SPHERE_CENTRE[0], SPHERE_CENTRE[1] - 1.2, SPHERE_CENTRE[2]))
+        r, g, b = picture.rows[int(low[1])][3 * int(low[0]):3 * int(low[0]) + 3]
+        check(r > g + 40 and min(r, g, b) < 200, f'the sphere is red, not glowing: rgb {r},{g},{b}')
     else:
         fail('unknown check ' + name)
 
