@@ -143,45 +143,34 @@ TEST_F(PassTest, AFrameRunsItsStepsInOrder) {
     addPoint(reveal, glm::vec3(0, 0, 5), glm::vec3(0, 0, 5));
     timeline.revealTracks.push_back(reveal);
 
-    // The passes' marks, with the polygon mode that each pass meets.
+    // The passes' marks, each with the polygon mode that it meets.
     struct Recorder : PassObserver {
-        std::vector<std::pair<std::string, GLint>> marks;
-        void passBegin(PassId pass) override { record(std::string("+") + passName(pass)); }
-        void passEnd(PassId pass) override { record(std::string("-") + passName(pass)); }
-        void record(std::string mark) {
+        std::vector<std::string> marks;
+        void passBegin(PassId pass) override { record('+', pass); }
+        void passEnd(PassId pass) override { record('-', pass); }
+        void record(char edge, PassId pass) {
             GLint mode[2] = {};
             glGetIntegerv(GL_POLYGON_MODE, mode);
-            marks.emplace_back(std::move(mark), mode[0]);
+            marks.push_back(edge + std::string(passName(pass)) + (mode[0] == GL_LINE ? "/" : ""));
         }
     } recorder;
     passObserver = &recorder;
     loop.wireframe = true;
     renderFrame(100.0);
     passObserver = nullptr;
-
-    const std::vector<std::string> order = {"+shadow", "-shadow",  "+reflection", "-reflection",
-                                            "+scene",  "+mipmaps", "-mipmaps",    "-scene",
-                                            "+post",   "-post"};
-    std::vector<std::string> marks;
-    for (const auto& mark : recorder.marks) marks.push_back(mark.first);
-    EXPECT_EQ(marks, order);
     // Lines for the scene image only.
-    ASSERT_EQ(recorder.marks.size(), order.size());
-    EXPECT_EQ(recorder.marks[4].second, GL_LINE);
-    EXPECT_EQ(recorder.marks[8].second, GL_FILL);
+    EXPECT_EQ(recorder.marks, (std::vector<std::string>{"+shadow", "-shadow", "+reflection",
+                                                        "-reflection", "+scene/", "+mipmaps/",
+                                                        "-mipmaps/", "-scene/", "+post", "-post"}));
     // The animation step runs after the shadow cubes are cleared and before anything is drawn:
     // the block is in this frame's shadow cube and in its reflection, in front of the glowing
     // light cube.
-    EXPECT_TRUE(block.visible);
     EXPECT_NEAR(
         centreTexel(readCubeFace(targets.shadowCubeTarget.colorCube, kPositiveZ, false), false).x,
         4.5f / 300.0f, 1e-4f);
     const glm::vec3 reflected =
         centreTexel(readCubeFace(targets.reflectionCubeTarget.colorCube, kNegativeZ, false), false);
-    EXPECT_GT(reflected.x, 0.0f);
-    EXPECT_LT(reflected.x, 1.0f);
-    // And the next frame blurs against this one's camera.
-    EXPECT_EQ(loop.oldViewProjection, loop.viewProjection);
+    EXPECT_TRUE(reflected.x > 0.0f && reflected.x < 1.0f) << reflected.x;
 }
 
 TEST_F(PassTest, ReflectionPassComparesDepthsAndLeavesOutEveryObjectNamedLikeTheReflector) {

@@ -28,16 +28,13 @@ TEST(SceneObject, ScaleActsAfterTheTranslation) {
     EXPECT_EQ(ground.position, glm::vec3(-5.0f, -1.75f, 5.0f));
 }
 
-TEST(SceneObject, SetColorMatchesTheVertexCountAndSetNormalsReplaces) {
+TEST(SceneObject, SetColorMatchesTheVertexCount) {
     SceneObject object;
     object.vertices.assign(36, glm::vec3(0.0f));
     object.colors.assign(5, glm::vec3(0.5f));
     object.setColor(1.0f, 0.0f, 0.0f);
     ASSERT_EQ(object.colors.size(), 36u);
     for (const glm::vec3& color : object.colors) EXPECT_EQ(color, glm::vec3(1.0f, 0.0f, 0.0f));
-
-    object.setNormals({glm::vec3(0.0f, 1.0f, 0.0f)});
-    EXPECT_EQ(object.normals, std::vector<glm::vec3>{glm::vec3(0.0f, 1.0f, 0.0f)});
 
     SceneObject empty;
     empty.colors.assign(3, glm::vec3(1.0f));

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <regex>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "assets/ShaderLoader.h"
@@ -54,12 +56,6 @@ TEST(ShaderSource, EmptyMissingAndUnreadableFilesGiveNothing) {
     EXPECT_EQ(readShaderSource("/dev/null"), "");
 }
 
-TEST(ShaderSource, LongLinesAreKeptWhole) {
-    TempDir dir;
-    const std::string longLine(100000, 'x');
-    EXPECT_EQ(sourceOf(dir, longLine + "\n" + longLine), "\n" + longLine + "\n" + longLine);
-}
-
 namespace {
 
 // The numbers of a "const TYPE NAME = ...;" declaration of a stage file, in order (none when
@@ -85,35 +81,31 @@ std::vector<float> constantOf(const char* file, const std::string& name) {
 // What the stage files repeat of the renderer's constants, and of each other's, must agree: a
 // change on one side alone would, say, shadow at the wrong depths or blur the first frame.
 TEST(StageFiles, RepeatTheRenderersConstantsAndEachOthers) {
-    for (const char* file : {"1stPass.vertexshader", "2ndPass.fragmentshader"}) {
-        EXPECT_EQ(constantOf(file, "kLightNear"), std::vector<float>{kLightNearPlane}) << file;
-        EXPECT_EQ(constantOf(file, "kLightFar"), std::vector<float>{kLightFarPlane}) << file;
+    const std::vector<std::tuple<const char*, const char*, float>> renderers = {
+        {"1stPass.vertexshader", "kLightNear", kLightNearPlane},
+        {"1stPass.vertexshader", "kLightFar", kLightFarPlane},
+        {"2ndPass.fragmentshader", "kLightNear", kLightNearPlane},
+        {"2ndPass.fragmentshader", "kLightFar", kLightFarPlane},
+        {"1stPass.vertexshader", "kShadowCubeSize", static_cast<float>(kCubeFaceSize)},
+        {"3rdPass.vertexshader", "kFlareTapReach", kFlareTapReach},
+        {"3rdPass.fragmentshader", "kNoCameraBelow", kNoCameraBelow}};
+    for (const auto& [file, name, value] : renderers) {
+        EXPECT_EQ(constantOf(file, name), std::vector<float>{value}) << file << " " << name;
     }
-    EXPECT_EQ(constantOf("1stPass.vertexshader", "kShadowCubeSize"),
-              std::vector<float>{static_cast<float>(kCubeFaceSize)});
-    EXPECT_EQ(constantOf("3rdPass.vertexshader", "kFlareTapReach"),
-              std::vector<float>{kFlareTapReach});
-    EXPECT_EQ(constantOf("3rdPass.fragmentshader", "kNoCameraBelow"),
-              std::vector<float>{kNoCameraBelow});
-
+    // The light as the reflection cube and the scene see it.
+    const std::vector<std::pair<const char*, const char*>> shared = {
+        {"1stPass.vertexshader", "kLightColor"},      {"1stPass.vertexshader", "kLightIntensity"},
+        {"1stPass.vertexshader", "kFalloffDistance"}, {"1stPass.vertexshader", "kSkyAmbient"},
+        {"1stPass.vertexshader", "kGroundAmbient"},   {"1stPass_2.fragmentshader", "kLightColor"},
+        {"1stPass_2.fragmentshader", "kLightGlow"}};
+    for (const auto& [file, name] : shared) {
+        EXPECT_FALSE(constantOf(file, name).empty()) << file << " " << name;
+        EXPECT_EQ(constantOf(file, name), constantOf("2ndPass.fragmentshader", name)) << name;
+    }
     // The water's swell moves the surface in one stage and bends its normal in the other.
     const std::vector<float> swell = constantOf("2ndPass.tesEvaluationShader", "kSwell");
     const std::vector<float> waves = constantOf("2ndPass.fragmentshader", "kWaves");
     ASSERT_EQ(swell.size(), 12u);
     ASSERT_GE(waves.size(), swell.size());
     EXPECT_EQ(swell, std::vector<float>(waves.begin(), waves.begin() + 12));
-
-    // The light as the reflection cube and the scene see it.
-    for (const char* name :
-         {"kLightColor", "kLightIntensity", "kFalloffDistance", "kSkyAmbient", "kGroundAmbient"}) {
-        EXPECT_FALSE(constantOf("2ndPass.fragmentshader", name).empty()) << name;
-        EXPECT_EQ(constantOf("1stPass.vertexshader", name),
-                  constantOf("2ndPass.fragmentshader", name))
-            << name;
-    }
-    for (const char* name : {"kLightColor", "kLightGlow"}) {
-        EXPECT_EQ(constantOf("1stPass_2.fragmentshader", name),
-                  constantOf("2ndPass.fragmentshader", name))
-            << name;
-    }
 }
