@@ -78,18 +78,23 @@ VariantKey keyOf(std::initializer_list<std::pair<Choice, int>> fixed) {
 
 int surface(ObjectKind kind) { return static_cast<int>(kind); }
 
-// The defines on one line, for a message: "SURFACE SURFACE_SKY, SHADOW_MODE 1".
-std::string describeDefines(const std::string& defines) {
-    std::string text;
-    std::size_t at = 0;
-    while (at < defines.size()) {
-        std::size_t end = defines.find('\n', at);
-        if (end == std::string::npos) end = defines.size();
-        std::string line = defines.substr(at, end - at);
-        if (line.rfind("#define ", 0) == 0) line.erase(0, 8);
-        text += (text.empty() ? "" : ", ") + line;
-        at = end + 1;
+// The choices a build fixes, each as "NAME VALUE" ("SURFACE SURFACE_MATTE"), in Choice order.
+std::vector<std::string> fixedChoices(const VariantKey& key) {
+    std::vector<std::string> choices;
+    for (int c = 0; c < kChoiceCount; ++c) {
+        const int value = key.values[static_cast<std::size_t>(c)];
+        if (value == kAny) continue;
+        choices.push_back(std::string(kChoiceNames[static_cast<std::size_t>(c)]) + " " +
+                          (static_cast<Choice>(c) == Choice::Surface ? surfaceName(value)
+                                                                     : std::to_string(value)));
     }
+    return choices;
+}
+
+// The choices on one line, for a message: "SURFACE SURFACE_SKY, SHADOW_MODE 1".
+std::string describeVariant(const VariantKey& key) {
+    std::string text;
+    for (const std::string& choice : fixedChoices(key)) text += (text.empty() ? "" : ", ") + choice;
     return text;
 }
 
@@ -114,7 +119,7 @@ std::vector<ShaderVariant> buildVariants(const char* name, const StageFiles& fil
             continue;
         }
         std::printf("The %s variant with %s did not build; its draws use %s itself:\n%s\n", name,
-                    describeDefines(variant.defines).c_str(), name, log.c_str());
+                    describeVariant(key).c_str(), name, log.c_str());
     }
     return variants;
 }
@@ -140,14 +145,7 @@ VariantKey anyVariant() {
 
 std::string variantDefines(const VariantKey& key) {
     std::string lines;
-    for (int c = 0; c < kChoiceCount; ++c) {
-        const int value = key.values[static_cast<std::size_t>(c)];
-        if (value == kAny) continue;
-        lines += std::string("#define ") + kChoiceNames[static_cast<std::size_t>(c)] + " " +
-                 (static_cast<Choice>(c) == Choice::Surface ? surfaceName(value)
-                                                            : std::to_string(value)) +
-                 "\n";
-    }
+    for (const std::string& choice : fixedChoices(key)) lines += "#define " + choice + "\n";
     return lines;
 }
 
