@@ -115,16 +115,20 @@ void placeTarget(const PointTrack& track, double time, bool reveal) {
 
 void flyCamera(const PointTrack& track, float time, float pitchOffset, float yawOffset) {
     if (track.startValues.empty()) return;
-    const glm::vec3 p = evaluate(track, time)[0];
-    mainCamera.setAngles(mainCamera.pitch + pitchOffset, mainCamera.yaw + yawOffset);
-    mainCamera.position = p;
-    // Only the angles turn here; the rotation follows at the next frame's setAngles.
+    mainCamera.position = evaluate(track, time)[0];
+    // The view aims at the origin from where the camera is in this frame, so that the framing
+    // does not depend on how far apart the frames are. The offsets turn this frame's view only:
+    // the stored angles stay the aim.
     mainCamera.lookAt(kWorldOrigin);
+    const float pitch = mainCamera.pitch;
+    const float yaw = mainCamera.yaw;
+    mainCamera.setAngles(pitch + pitchOffset, yaw + yawOffset);
+    mainCamera.pitch = pitch;
+    mainCamera.yaw = yaw;
 }
 
-// A leg's last update: the camera reaches the leg's end and, since no setAngles may follow
-// (between legs, after the flight), the view itself turns to the origin. Left to the frame
-// before, the aim would be that of an earlier point of the leg: degrees off when frames are slow.
+// A leg's last update: the camera reaches the leg's end and looks straight at the origin, as it
+// stays until the next leg.
 void endFlightLeg(const PointTrack& track, float time, float pitchOffset, float yawOffset) {
     flyCamera(track, time, pitchOffset, yawOffset);
     mainCamera.setAngles(mainCamera.pitch, mainCamera.yaw);
