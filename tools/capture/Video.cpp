@@ -25,6 +25,7 @@
 
 #include "app/Loop.h"
 #include "scene/Animation.h"
+#include "tools/capture/Files.h"
 
 extern char** environ;
 
@@ -37,10 +38,6 @@ constexpr std::size_t kFrameBytes = kRowBytes * kWindowHeight;
 // A moment this close to a frame of the grid counts as on it: a --from of 0.1 at 30 frames a
 // second is frame 3.0000000000000004.
 constexpr double kGridTolerance = 1e-6;
-// Moments past a day are typing errors, and would overflow the frame count.
-constexpr double kLatestMoment = 24.0 * 3600.0;
-// rw-rw-rw- less the umask: the file as any new file of the user.
-constexpr mode_t kNewFileMode = 0666;
 constexpr int kExitBadInput = 2;
 constexpr int kExitFailed = 1;
 constexpr int kSignalExitBase = 128;
@@ -58,13 +55,6 @@ std::optional<Container> containerOf(const std::string& path) {
     if (endsWith(path, ".mp4")) return Container::Mp4;
     if (endsWith(path, ".webm")) return Container::Webm;
     return std::nullopt;
-}
-
-bool parseSeconds(const char* text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(value) && value >= 0.0 &&
-           value <= kLatestMoment;
 }
 
 bool parseFps(const char* text, int& value) {
@@ -97,27 +87,6 @@ bool onPath(const char* program) {
         start = end + 1;
     }
     return false;
-}
-
-std::string folderOf(const std::string& path) {
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    return folder.empty() ? "." : folder.string();
-}
-
-// A new, empty file beside `path` with a hidden name, readable as a finished file would be.
-// Empty string when the folder cannot be written; errno says why.
-std::string createTemporaryBeside(const std::string& path) {
-    std::string name = folderOf(path);
-    name += "/.";
-    name += std::filesystem::path(path).filename().string();
-    name += ".XXXXXX";
-    const int fd = mkstemp(name.data());
-    if (fd < 0) return "";
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, kNewFileMode & ~mask);
-    close(fd);
-    return name;
 }
 
 // The signal that asked the recording to stop, or 0.
@@ -286,6 +255,17 @@ double gridTime(long index, int fps) { return static_cast<double>(index) / fps; 
 }
 
 }  // namespace
+
+bool parseSeconds(const char* text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(value) || value < 0.0 ||
+        value > kLatestMoment) {
+        return false;
+    }
+    value += 0.0;  // -0 is 0, in names too
+    return true;
+}
 
 const char* const kVideoUsage =
     "       pelk-capture --video FILE.mp4|FILE.webm [--fps N] [--from SECONDS] [--to SECONDS]\n"

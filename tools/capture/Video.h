@@ -12,6 +12,12 @@ inline constexpr int kDefaultVideoFps = 30;
 inline constexpr int kMaxVideoFps = 240;
 // Without --to a video goes on this long after the timeline's end.
 inline constexpr double kVideoTailSeconds = 5.0;
+// Moments past a day are typing errors, and would overflow the frame counts.
+inline constexpr double kLatestMoment = 24.0 * 3600.0;
+
+// Reads a moment of the timeline: a number of seconds from 0 to kLatestMoment, the whole text
+// (no "inf", "nan" or trailing characters). -0 becomes 0.
+bool parseSeconds(const char* text, double& value);
 
 // The lines of the tool's usage text about --video.
 extern const char* const kVideoUsage;
