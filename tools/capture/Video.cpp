@@ -21,6 +21,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/Loop.h"
@@ -94,14 +95,14 @@ volatile std::sig_atomic_t stopSignal = 0;
 
 void onStopSignal(int signal) { stopSignal = signal; }
 
-// Ctrl-C and SIGTERM end the recording at the next frame or pipe write, not at once, so that
-// it can remove its unfinished file. Without SA_RESTART a blocked write returns at once.
+// Ctrl-C, SIGTERM, SIGHUP (the terminal went away) and SIGQUIT end the recording at the next
+// frame or pipe write, not at once, so that it can remove its unfinished file. Without
+// SA_RESTART a blocked write returns at once.
 void catchStopSignals() {
     struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaction(signal, &action, nullptr);
     // A dead encoder shows as a failed write, not as a signal.
     std::signal(SIGPIPE, SIG_IGN);
 }
@@ -166,11 +167,14 @@ std::optional<Encoder> startEncoder(const std::vector<std::string>& args) {
     return encoder;
 }
 
-// Ends the input and waits for ffmpeg; true when it finished well.
+// Ends the input and waits for ffmpeg; true when it finished well. A stop signal ends the wait
+// (the encoder is then still there for stopEncoder).
 bool finishEncoder(Encoder& encoder, std::string& why) {
     close(encoder.input);
+    encoder.input = -1;
     int status = 0;
-    while (waitpid(encoder.pid, &status, 0) < 0 && errno == EINTR) {
+    while (waitpid(encoder.pid, &status, 0) < 0) {
+        if (errno != EINTR || stopSignal != 0) return false;
     }
     encoder = Encoder{};
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
@@ -179,21 +183,39 @@ bool finishEncoder(Encoder& encoder, std::string& why) {
     return false;
 }
 
+// How long an encoder that was asked to end may take before it is killed.
+constexpr auto kEncoderGrace = std::chrono::milliseconds(500);
+constexpr auto kEncoderPoll = std::chrono::milliseconds(10);
+
+// Ends the encoder whatever it is doing: asked with SIGTERM (and woken, should it be stopped),
+// then killed if it has not ended within kEncoderGrace.
 void stopEncoder(Encoder& encoder) {
     if (encoder.pid < 0) return;
-    close(encoder.input);
+    if (encoder.input >= 0) close(encoder.input);
     kill(encoder.pid, SIGTERM);
-    while (waitpid(encoder.pid, nullptr, 0) < 0 && errno == EINTR) {
+    kill(encoder.pid, SIGCONT);
+    const auto deadline = std::chrono::steady_clock::now() + kEncoderGrace;
+    while (waitpid(encoder.pid, nullptr, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(encoder.pid, SIGKILL);
+            while (waitpid(encoder.pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        std::this_thread::sleep_for(kEncoderPoll);
     }
     encoder = Encoder{};
 }
 
-// Writes the whole frame; false when ffmpeg no longer reads or a stop signal came.
+// Writes the whole frame; false when ffmpeg no longer reads or a stop signal came. A signal
+// interrupts a blocked write, which then returns what it had written so far (or fails with
+// EINTR), so the stop flag is looked at before every write, not only after a failed one.
 bool writeAll(int fd, const unsigned char* data, std::size_t size) {
     while (size > 0) {
+        if (stopSignal != 0) return false;
         const ssize_t written = write(fd, data, size);
         if (written < 0) {
-            if (errno == EINTR && stopSignal == 0) continue;
+            if (errno == EINTR) continue;
             return false;
         }
         data += written;
@@ -417,8 +439,14 @@ int recordVideo(const VideoOptions& options, const VideoFrameCode& frameCode) {
     std::fprintf(stderr, "\n");
 
     std::string why = "ffmpeg stopped reading the frames";
-    const bool encoded = finishEncoder(*encoder, why) && written;
+    bool encoded = finishEncoder(*encoder, why) && written;
     if (stopSignal != 0) endByStopSignal(*encoder, temporary, path);
+    // An encoder that says it succeeded but wrote nothing has not made a video.
+    std::error_code sizeError;
+    if (encoded && std::filesystem::file_size(temporary, sizeError) == 0) {
+        encoded = false;
+        why = "ffmpeg ended with exit status 0 but wrote nothing";
+    }
     if (!encoded || std::rename(temporary.c_str(), path.c_str()) != 0) {
         if (encoded) why = "could not rename " + temporary + ": " + std::strerror(errno);
         std::remove(temporary.c_str());
