@@ -89,7 +89,8 @@ refused 1 "ffmpeg ended with exit status 0 but wrote nothing; $bad not written" 
 # the recording within seconds, by that signal, and leave no file. Nothing here waits a second
 # on purpose: ten seconds only tell a stop from a hang.
 mkdir -p "$out/stalled"
-printf '#!/bin/sh\ntrap "" INT TERM HUP QUIT\nexec sleep 317\n' >"$out/stalled/ffmpeg"
+printf '#!/bin/sh\ntrap "" INT TERM HUP QUIT\necho $$ >"%s"\nexec sleep 300\n' "$out/stalled/pid" \
+    >"$out/stalled/ffmpeg"
 chmod +x "$out/stalled/ffmpeg"
 # Blocked in a write to the pipe, as the kernel says; where it does not say, after a while.
 blocked_in_write() {
@@ -102,6 +103,7 @@ blocked_in_write() {
 }
 for signal in INT HUP QUIT; do
     started=$SECONDS
+    rm -f "$out/stalled/pid"
     (ulimit -c 0 && exec env PATH="$out/stalled:$PATH" "$capture" --video "$bad" --fps 10 --to 30) \
         >"$out/stalled.out" 2>"$out/stalled.err" &
     pid=$!
@@ -115,8 +117,8 @@ for signal in INT HUP QUIT; do
     [ $code -eq $expected ] || fail "SIG$signal ended the recording with $code, expected $expected"
     grep -q "interrupted; $bad not written" "$out/stalled.err" || fail "no word of SIG$signal"
     no_file_left "$bad" || fail "SIG$signal left a file: $(ls -A "$out")"
+    kill -0 "$(cat "$out/stalled/pid")" 2>/dev/null && fail "the stalled encoder outlived the recording"
 done
-pgrep -f "sleep 317" >/dev/null && fail "the stalled encoder outlived the recording"
 say "bad input, missing, failing, silent and stalled ffmpeg, Ctrl-C, SIGHUP, SIGQUIT: refused and no file left"
 
 # One second of the flight, twice.
