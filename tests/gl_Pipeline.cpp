@@ -187,27 +187,31 @@ TEST_F(GlTest, PipelineProblemsNameEachProgramThatDidNotLinkAndEachIncompleteTar
     ensurePipeline();
     EXPECT_EQ(pipelineProblems(), std::vector<std::string>{});
 
-    // A program as the loader leaves it when a stage file is empty, and a framebuffer with
-    // nothing attached, in place of the scene program and the scene target.
+    // A program as the loader leaves it when a stage file is empty, no program at all, a cube
+    // target without its cubes, and a framebuffer with nothing attached.
     const GLuint unlinked = glCreateProgram();
     GLuint bare = 0;
     glGenFramebuffers(1, &bare);
-    const GLuint sceneProgram = programs.sceneProgram.program;
-    const GLuint postProgram = programs.postProgram.program;
-    const GLuint sceneFramebuffer = targets.sceneTarget.framebuffer;
+    const Programs builtPrograms = programs;
+    const Targets builtTargets = targets;
     programs.sceneProgram.program = unlinked;
     programs.postProgram.program = 0;
+    targets.reflectionCubeTarget.depthCube = 0;
+    targets.reflectionCubeTarget.colorCube = 0;
     targets.sceneTarget.framebuffer = bare;
-    const std::vector<std::string> problems = pipelineProblems();
-    programs.sceneProgram.program = sceneProgram;
-    programs.postProgram.program = postProgram;
-    targets.sceneTarget.framebuffer = sceneFramebuffer;
+    std::vector<std::string> problems;
+    captureStdout([&] { problems = pipelineProblems(); });
+    programs = builtPrograms;
+    targets = builtTargets;
+    pipelineProblems();  // attaches the reflection cubes again
     glDeleteFramebuffers(1, &bare);
     glDeleteProgram(unlinked);
 
     EXPECT_EQ(problems, (std::vector<std::string>{
                             "the scene program did not link",
                             "the post-process program did not link",
+                            "the reflection cube target's framebuffer is not complete (status " +
+                                std::to_string(GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT) + ")",
                             "the scene target's framebuffer is not complete (status " +
                                 std::to_string(GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT) + ")",
                         }));
