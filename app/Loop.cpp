@@ -147,8 +147,18 @@ bool frameLoopShouldEnd() {
     return glfwWindowShouldClose(appWindow) != 0;
 }
 
+bool windowMinimised() {
+    return appWindow != nullptr && glfwGetWindowAttrib(appWindow, GLFW_ICONIFIED) != 0;
+}
+
 void runFrameLoop() {
     do {
+        // Frames that nobody sees are not drawn: a minimised demo waits for the events that
+        // restore or close its window.
+        if (windowMinimised()) {
+            glfwWaitEventsTimeout(kMinimisedWaitSeconds);
+            continue;
+        }
         renderFrame(readClock());
         presentFrame();
     } while (!frameLoopShouldEnd());

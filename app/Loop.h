@@ -41,7 +41,12 @@ inline constexpr double kSameMoment = 1e-6;
 void presentFrame();
 // Frame step 11: Escape held, or a close request.
 bool frameLoopShouldEnd();
-// Reads the clock, renders and presents frames until frameLoopShouldEnd().
+// Whether the window is minimised (iconified); nothing is drawn then.
+bool windowMinimised();
+// How long the loop waits for events between two looks at a minimised window.
+inline constexpr double kMinimisedWaitSeconds = 0.1;
+// Reads the clock, renders and presents frames until frameLoopShouldEnd(); while the window is
+// minimised it draws nothing and waits for events instead.
 void runFrameLoop();
 // Deletes the quad buffer, ends GLFW and releases the timeline.
 void shutDown();

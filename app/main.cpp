@@ -1,6 +1,13 @@
 #include "app/Loop.h"
+#include "app/StartFolder.h"
+
+#ifndef PELK_SOURCE_DIR
+#define PELK_SOURCE_DIR ""
+#endif
 
 int main() {
+    lineBufferedOutput();
+    findResourceFolders(PELK_SOURCE_DIR);
     initWindow();
     startUp();
     runFrameLoop();

@@ -225,6 +225,12 @@ BmpResult<BmpLayout> readBmpHeader(std::span<const std::uint8_t> header, std::ui
                                              " bytes of pixels, more than a file of " +
                                              std::to_string(fileSize) + " bytes can stand for");
     }
+    if (fullSize > kBmpMaxPixelBytes) {
+        return unusable<BmpLayout>(
+            name, std::to_string(width) + " x " + std::to_string(height) + " needs " +
+                      std::to_string(fullSize) + " bytes of pixels, more than the limit of " +
+                      std::to_string(kBmpMaxPixelBytes) + " bytes for one picture");
+    }
 
     // The offset field is trusted only when it points past the header and into the file.
     const std::uint64_t offset = readU32(header, kPixelOffsetAt);

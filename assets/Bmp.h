@@ -22,6 +22,12 @@ inline constexpr int kMaxBmpSide = 16384;
 // picture, or the picture is small.
 inline constexpr std::uint64_t kBmpBytesPerFileByte = 4;
 inline constexpr std::uint64_t kBmpFixedAllowance = std::uint64_t{64} * 1024;
+// And by a fixed budget, whatever the file's size: a sparse file takes a few KiB of disk while
+// its size stands for gigabytes. A picture's rows may take at most 64 MiB, room for 4096 x 4096
+// (48 MiB), four times the side of the largest picture the scene uses, while the texture and
+// its mipmaps take about as much again: a picture that is read three times (the letters share
+// one) then stays well under a GiB.
+inline constexpr std::uint64_t kBmpMaxPixelBytes = std::uint64_t{64} * 1024 * 1024;
 // Sky pictures are a cross of six square faces on a 4 x 3 grid.
 inline constexpr int kSkyGridColumns = 4;
 inline constexpr int kSkyGridBands = 3;

@@ -5,8 +5,10 @@
 
 #include <array>
 #include <assimp/Importer.hpp>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <utility>
@@ -97,6 +99,7 @@ std::size_t keyframeNodeCount(std::ifstream& in, std::uintmax_t fileSize) {
 
 std::optional<std::string> mainChunkProblem(const std::string& path, std::uintmax_t fileSize) {
     std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) return std::string("the file cannot be read: ") + std::strerror(errno);
     const std::optional<ChunkHeader> main = readChunkHeader(in, 0);
     if (!main) return "the file is too short for a 3DS main chunk";
     if (main->id != k3dsMainChunkId) return "the file does not start with a 3DS main chunk";
@@ -128,7 +131,9 @@ unsigned int meshImportFlags() {
 
 std::optional<std::string> meshFileProblem(const std::string& path) {
     std::error_code error;
-    if (!fs::is_regular_file(path, error)) return "the file does not exist or is not a file";
+    const fs::file_status status = fs::status(path, error);  // a missing file is no error here
+    if (error) return "the file cannot be read: " + error.message();
+    if (!fs::is_regular_file(status)) return "the file does not exist or is not a file";
     const std::uintmax_t size = fs::file_size(path, error);
     if (error) return "the file size cannot be read";
     if (size > kMaxMeshFileBytes) {

@@ -19,3 +19,33 @@ FileKind fileKind(const char* path) {
     if (!std::filesystem::exists(status)) return FileKind::Missing;
     return std::filesystem::is_regular_file(status) ? FileKind::Regular : FileKind::Other;
 }
+
+ResourceFolderCheck checkResourceFolders(const std::string& workingDir,
+                                         const std::string& builtFrom) {
+    namespace fs = std::filesystem;
+    const auto holds = [](const std::string& dir, const std::string& folder) {
+        std::error_code error;
+        return !dir.empty() && fs::is_directory(joinPath(dir, folder), error);
+    };
+    const bool hasSrc = holds(workingDir, "src");
+    const bool hasRes = holds(workingDir, "res");
+    if (hasSrc && hasRes) return {};
+    if (hasSrc) {
+        return {"./res is missing in " + workingDir + ": the meshes and pictures cannot be read",
+                ""};
+    }
+    if (hasRes) {
+        return {"./src is missing in " + workingDir +
+                    ": the stage files cannot be read, so no program will build",
+                ""};
+    }
+    if (holds(builtFrom, "src") && holds(builtFrom, "res")) {
+        return {"./src and ./res are missing in " + workingDir + "; reading them from " +
+                    builtFrom + ", where this program was built",
+                builtFrom};
+    }
+    return {"./src and ./res are missing in " + workingDir +
+                ": the stage files, meshes and pictures cannot be read; start the program from "
+                "the folder that holds them",
+            ""};
+}

@@ -16,3 +16,15 @@ std::string joinPath(const std::string& folder, const std::string& file);
 // for a writer (for good, at start-up) and a device may never end.
 enum class FileKind { Missing, Regular, Other };
 FileKind fileKind(const char* path);
+
+// Whether the working directory holds the resource folders ./src and ./res, checked before
+// anything is read. When it holds neither (the program was started from another folder) and
+// `builtFrom` (the source tree the program was built from; may be empty) holds both,
+// `useInstead` names that folder. `message` is the one line to print, without its newline, or
+// empty when both folders are there.
+struct ResourceFolderCheck {
+    std::string message;
+    std::string useInstead;
+};
+ResourceFolderCheck checkResourceFolders(const std::string& workingDir,
+                                         const std::string& builtFrom);

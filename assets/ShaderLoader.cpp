@@ -21,6 +21,8 @@ std::string readShaderSource(const char* path) {
     while (std::getline(file, line)) {
         // Files written with CR LF line ends give the same text as their LF twins.
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        // Nor does the byte-order mark that some editors put at the start of a UTF-8 file.
+        if (source.empty() && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
         source += "\n";
         source += line;
     }

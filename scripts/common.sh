@@ -6,7 +6,8 @@ PELK_JOBS=$(nproc 2>/dev/null || echo 2)
 
 # Debian packages the build, the demo and the tests need.
 PELK_PACKAGES=(cmake make g++ pkg-config libglfw3-dev libglew-dev libassimp-dev libglm-dev
-               libgtest-dev libstb-dev xvfb xauth xdotool libgl1-mesa-dri x11-utils python3)
+               libgtest-dev libstb-dev libx11-dev xvfb xauth xdotool libgl1-mesa-dri x11-utils
+               python3)
 # The video encoder behind pelk-capture --video: for scripts/make-video, make-docs and the tests.
 PELK_VIDEO_PACKAGES=(ffmpeg)
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The real demo started from working folders that lack "res", lack "src", or hold garbage in
 # place of every picture and mesh (and named pipes in place of a picture and a stage file): it
-# prints the loaders' messages, renders frames and ends on Escape with exit code 0. Run from the
-# repository root.
+# prints the loaders' messages, renders frames and ends on Escape with exit code 0. Started from
+# a folder with neither, it says so in one line and reads them from the tree it was built from.
+# Killed while drawing, with its output in a file, it leaves every start-up line there. Run from
+# the repository root.
 set -u
 
 build=${PELK_BUILD_DIR:?PELK_BUILD_DIR must name the build folder}
@@ -100,15 +102,26 @@ garble() {  # garble FILE N: replaces FILE with garbage shape N mod 4
     esac
 }
 
-# run_case NAME CHECK...: runs the demo in $work/NAME until frames show, sends Escape, and then
-# greps its console for each CHECK (an extended regular expression).
-run_case() {
+# start_case NAME: starts the demo in $work/NAME, its console into files, and waits until it
+# presents frames.
+start_case() {
     scenario=$1
-    shift
     (cd "$work/$scenario" && exec "$pelk") >"$out/$scenario.out" 2>"$out/$scenario.err" &
     pid=$!
     wait_for 60 find_window || fail "no window named Pelk within 60 s"
     wait_for 150 frames_presented || fail "title stayed '$(title)': no frame within 150 s"
+}
+
+# has_line LINE / lacks PATTERN: the console of the current scenario holds that exact line /
+# nothing that matches.
+has_line() { grep -Fxq -- "$1" "$out/$scenario.out" || fail "console lacks the line '$1'"; }
+lacks() { ! grep -Eq -- "$1" "$out/$scenario.out" || fail "console has /$1/: $(grep -Em1 -- "$1" "$out/$scenario.out")"; }
+
+# run_case NAME CHECK...: runs the demo in $work/NAME until frames show, sends Escape, and then
+# greps its console for each CHECK (an extended regular expression).
+run_case() {
+    start_case "$1"
+    shift
     # A few seconds of frames, not just the first.
     sleep 3
     frames_presented || fail "frames stopped: title '$(title)'"
@@ -132,10 +145,11 @@ run_case() {
 [ -x "$pelk" ] || { scenario=setup; fail "no demo binary at $pelk"; }
 own_display || { scenario=setup; fail "could not start an Xvfb display of our own"; }
 
-mkdir -p "$work/no-res" "$work/no-src" "$work/garbage"
+mkdir -p "$work/no-res" "$work/no-src" "$work/garbage" "$work/elsewhere" "$work/killed-demo"
 cp -r "$root/src" "$work/no-res/"
 cp -r "$root/res" "$work/no-src/"
 cp -r "$root/src" "$root/res" "$work/garbage/"
+ln -s "$root/src" "$root/res" "$work/killed-demo/"
 n=0
 for f in "$work"/garbage/res/models/* "$work"/garbage/res/textures/*; do
     garble "$f" "$n"
@@ -150,8 +164,30 @@ done
 run_case no-res \
     '^Reading image \./res/textures/skybox\.bmp$' '^Image could not be opened$' \
     '^\./res/models/sphere\.3ds: could not load model \./res/models/sphere\.3ds: '
+has_line "./res is missing in $work/no-res: the meshes and pictures cannot be read"
 run_case no-src \
     '^Compiling shader : \./src/2ndPass\.vertexshader$' '^Linking program$'
+has_line "./src is missing in $work/no-src: the stage files cannot be read, so no program will build"
+
+# Started from a folder with neither: the demo says so and reads them where it was built.
+run_case elsewhere 'Reading image \./res/textures/skybox\.bmp$'
+has_line "./src and ./res are missing in $work/elsewhere; reading them from $root, where this program was built"
+lacks 'could not be opened|could not load model|is missing in .*: '
+lacks '^[0-9]+:[0-9]+\([0-9]+\): (error|preprocessor error)'
+
+# Killed with output into a file: every line printed so far is there (the output goes line by
+# line, not in blocks that a kill throws away).
+start_case killed-demo
+kill -KILL "$pid"
+wait "$pid" 2>/dev/null
+pid=
+[[ "$(head -n 1 "$out/$scenario.out")" =~ ^GL_MAX_VERTEX_ATTRIBS:[0-9]+$ ]] ||
+    fail "the first line of start-up is gone after a kill: '$(head -c 200 "$out/$scenario.out")'"
+grep -Eq 'Reading image \./res/textures/skybox\.bmp$' "$out/$scenario.out" ||
+    fail "the last lines of start-up are gone after a kill"
+[ "$(tail -c 1 "$out/$scenario.out" | od -An -c | tr -d ' ')" = '\n' ] ||
+    fail "the console ends inside a line after a kill"
+say "$scenario: killed while drawing; its start-up lines are all on the console"
 run_case garbage \
     '^Not a (correct|usable) BMP file' \
     '^Not a usable BMP file \./res/textures/water\.bmp: not a regular file$' \

@@ -2,7 +2,8 @@
 # pelk-capture --video: one second of the camera flight, recorded twice at 10 frames a second,
 # decodes to the same frames; the file is H.264 of 1024 x 768 with 10 frames in 1 s, and its
 # first frame is the picture of 10 s. Without --to the video ends 5 s after the timeline. Bad
-# input, a missing or failing ffmpeg, and Ctrl-C during a recording end with their exit status
+# input, a missing or failing ffmpeg, one that writes nothing, and Ctrl-C, SIGHUP or SIGQUIT
+# during a recording (also while a hung ffmpeg holds it in a write) end with their exit status
 # and message and leave no file behind. Run from the repository root.
 set -u
 
@@ -18,7 +19,7 @@ fail() {
     say "FAIL: $*"
     exit 1
 }
-cleanup() { [ -n "$pid" ] && kill "$pid" 2>/dev/null; }
+cleanup() { [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; }
 trap cleanup EXIT
 
 [ -x "$capture" ] || fail "no pelk-capture in $build"
@@ -75,7 +76,50 @@ pid=
 [ $code -eq 130 ] || fail "Ctrl-C ended the recording with $code, expected 130 (SIGINT)"
 grep -q "interrupted; $bad not written" "$out/stopped.err" || fail "no word of the interruption"
 no_file_left "$bad" || fail "Ctrl-C left a file: $(ls -A "$out")"
-say "bad input, missing and failing ffmpeg, Ctrl-C: refused and no file left"
+
+# An encoder that reads every frame and ends well without writing a byte has made no video.
+mkdir -p "$out/silent"
+printf '#!/bin/sh\ncat >/dev/null\nexit 0\n' >"$out/silent/ffmpeg"
+chmod +x "$out/silent/ffmpeg"
+refused 1 "ffmpeg ended with exit status 0 but wrote nothing; $bad not written" \
+    env PATH="$out/silent:$PATH" "$capture" --video "$bad" --fps 10 --to 0.3
+
+# An encoder that stops reading and ignores every polite signal (a hung or stopped ffmpeg): the
+# recording blocks in a write to it. Ctrl-C, SIGHUP (the terminal closed) and SIGQUIT each end
+# the recording within seconds, by that signal, and leave no file. Nothing here waits a second
+# on purpose: ten seconds only tell a stop from a hang.
+mkdir -p "$out/stalled"
+printf '#!/bin/sh\ntrap "" INT TERM HUP QUIT\necho $$ >"%s"\nexec sleep 300\n' "$out/stalled/pid" \
+    >"$out/stalled/ffmpeg"
+chmod +x "$out/stalled/ffmpeg"
+# Blocked in a write to the pipe, as the kernel says; where it does not say, after a while.
+blocked_in_write() {
+    demo_running || fail "the recording ended before it blocked ($(tail -n 2 "$out/stalled.err"))"
+    case $(cat "/proc/$pid/wchan" 2>/dev/null) in
+        *pipe_write*) return 0 ;;
+        '' | 0) [ $((SECONDS - started)) -ge 20 ] ;;
+        *) return 1 ;;
+    esac
+}
+for signal in INT HUP QUIT; do
+    started=$SECONDS
+    rm -f "$out/stalled/pid"
+    (ulimit -c 0 && exec env PATH="$out/stalled:$PATH" "$capture" --video "$bad" --fps 10 --to 30) \
+        >"$out/stalled.out" 2>"$out/stalled.err" &
+    pid=$!
+    wait_for 120 blocked_in_write || fail "the recording never blocked on the stalled encoder"
+    kill -"$signal" "$pid"
+    wait_for 10 demo_ended || fail "SIG$signal did not end a recording stuck on its encoder in 10 s"
+    wait "$pid"
+    code=$?
+    pid=
+    expected=$((128 + $(kill -l "$signal")))
+    [ $code -eq $expected ] || fail "SIG$signal ended the recording with $code, expected $expected"
+    grep -q "interrupted; $bad not written" "$out/stalled.err" || fail "no word of SIG$signal"
+    no_file_left "$bad" || fail "SIG$signal left a file: $(ls -A "$out")"
+    kill -0 "$(cat "$out/stalled/pid")" 2>/dev/null && fail "the stalled encoder outlived the recording"
+done
+say "bad input, missing, failing, silent and stalled ffmpeg, Ctrl-C, SIGHUP, SIGQUIT: refused and no file left"
 
 # One second of the flight, twice.
 for run in first second; do

@@ -13,6 +13,7 @@
 #include "scene/Scene.h"
 #include "support/GlFixture.h"
 #include "support/TestSupport.h"
+#include "support/WindowManager.h"
 
 namespace {
 
@@ -139,4 +140,26 @@ TEST_F(FrameLoopTest, PresentingCountsFramesAndEscapeEndsAfterItsFrame) {
     EXPECT_TRUE(frameLoopShouldEnd());
     glfwSetWindowShouldClose(appWindow, GLFW_FALSE);
     EXPECT_FALSE(frameLoopShouldEnd());
+}
+
+TEST_F(FrameLoopTest, AMinimisedWindowGetsNoFramesUntilItIsRestored) {
+    startUpAt(1.0);
+    clock = 1.5;
+    int escapeLooks = 0;
+    // Escape on the fourth look: the loop goes round four times, whatever it does in each.
+    platform().keyDown = [&](int key) { return key == GLFW_KEY_ESCAPE && ++escapeLooks == 4; };
+
+    setMinimisedAsAWindowManagerWould(appWindow, true);
+    ASSERT_TRUE(windowMinimised());
+    runFrameLoop();
+    EXPECT_EQ(escapeLooks, 4);
+    EXPECT_EQ(loop.frameCount, 0) << "frames were presented while minimised";
+    EXPECT_EQ(loop.currentTime, 0.0) << "a frame was rendered while minimised";
+
+    setMinimisedAsAWindowManagerWould(appWindow, false);
+    ASSERT_FALSE(windowMinimised());
+    escapeLooks = 0;
+    runFrameLoop();
+    EXPECT_EQ(loop.frameCount, 4);
+    EXPECT_EQ(loop.currentTime, 1.5);
 }

@@ -2,7 +2,9 @@
 #include <GL/glew.h>
 
 #include <string>
+#include <vector>
 
+#include "render/PipelineCheck.h"
 #include "render/Programs.h"
 #include "render/Targets.h"
 #include "support/GlFixture.h"
@@ -179,4 +181,41 @@ TEST_F(GlTest, EveryUniformThatThePassesNeedIsFoundAndTheConstantsAreSet) {
     EXPECT_EQ(texSize, 512);
     EXPECT_EQ(kernelSize, 4);
     EXPECT_FLOAT_EQ(mipmapLevel, 0.5f);
+}
+
+TEST_F(GlTest, PipelineProblemsNameEachProgramThatDidNotLinkAndEachIncompleteTarget) {
+    ensurePipeline();
+    EXPECT_EQ(pipelineProblems(), std::vector<std::string>{});
+
+    // A program as the loader leaves it when a stage file is empty, no program at all, a cube
+    // target without its cubes, and a framebuffer with nothing attached.
+    const GLuint unlinked = glCreateProgram();
+    GLuint bare = 0;
+    glGenFramebuffers(1, &bare);
+    const Programs builtPrograms = programs;
+    const Targets builtTargets = targets;
+    programs.sceneProgram.program = unlinked;
+    programs.postProgram.program = 0;
+    targets.reflectionCubeTarget.depthCube = 0;
+    targets.reflectionCubeTarget.colorCube = 0;
+    targets.sceneTarget.framebuffer = bare;
+    std::vector<std::string> problems;
+    captureStdout([&] { problems = pipelineProblems(); });
+    programs = builtPrograms;
+    targets = builtTargets;
+    pipelineProblems();  // attaches the reflection cubes again
+    glDeleteFramebuffers(1, &bare);
+    glDeleteProgram(unlinked);
+
+    EXPECT_EQ(problems, (std::vector<std::string>{
+                            "the scene program did not link",
+                            "the post-process program did not link",
+                            "the reflection cube target's framebuffer is not complete (status " +
+                                std::to_string(GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT) + ")",
+                            "the scene target's framebuffer is not complete (status " +
+                                std::to_string(GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT) + ")",
+                        }));
+    GLint bound = -1;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+    EXPECT_EQ(bound, 0);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <span>
 #include <string>
 
@@ -136,6 +137,35 @@ TEST(BmpHeader, APictureCostsNoMoreThanItsFileCanStandFor) {
     EXPECT_EQ(pixelAt(*cut.value, 5, 1000), (Bgr{0, 0, 0}));
     big.dropTail = 3 * 1024 * 1024 - 700'000;
     EXPECT_FALSE(parse(big.build()).value);
+}
+
+TEST(BmpHeader, NoPictureCostsMoreThanTheFixedBudgetWhateverItsFileSize) {
+    // A file as large as the picture it claims: rows of 4096 x 3 bytes fill the budget at
+    // kBmpMaxPixelBytes / 12288 rows, and one row more is refused, naming the file and the limit.
+    const std::uint64_t huge = std::uint64_t{1} << 32;
+    const auto rows = static_cast<std::int32_t>(kBmpMaxPixelBytes / 12288);
+    const std::vector<unsigned char> fits = BmpBytes::headerOnly(4096, rows);
+    EXPECT_TRUE(readBmpHeader(fits, huge, "big.bmp").value);
+    const std::vector<unsigned char> over = BmpBytes::headerOnly(4096, rows + 1);
+    const BmpResult<BmpLayout> refused = readBmpHeader(over, huge, "big.bmp");
+    EXPECT_FALSE(refused.value);
+    EXPECT_EQ(refused.message, "Not a usable BMP file big.bmp: 4096 x " + std::to_string(rows + 1) +
+                                   " needs " + std::to_string(12288 * (rows + 1)) +
+                                   " bytes of pixels, more than the limit of " +
+                                   std::to_string(kBmpMaxPixelBytes) + " bytes for one picture\n");
+}
+
+TEST(BmpLoaders, ASparseFileOfAGigabyteIsRefusedBeforeItsPixelsAreRead) {
+    // 1 GiB that takes a few KiB of disk, with a header claiming 16384 x 16384 (768 MiB of
+    // rows): the file's size stands for the picture, the budget does not.
+    TempDir dir;
+    const std::string path = dir.write("sparse.bmp", BmpBytes::headerOnly(16384, 16384));
+    std::filesystem::resize_file(path, std::uintmax_t{1} << 30);
+    const std::string refusal = "Not a usable BMP file " + path +
+                                ": 16384 x 16384 needs 805306368 bytes of pixels, more than the "
+                                "limit of 67108864 bytes for one picture\n";
+    EXPECT_EQ(textureOutput(path), "Reading image " + path + "\n" + refusal);
+    EXPECT_EQ(skyOutput(path), "Reading image " + path + "\n" + refusal);
 }
 
 TEST(BmpPixels, PaddedRowsAreReadWithTheirPadding) {

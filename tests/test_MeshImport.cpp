@@ -1,8 +1,12 @@
 #include <assimp/scene.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <string>
@@ -97,6 +101,35 @@ std::vector<unsigned char> tiny3ds() {
     const std::vector<unsigned char> trimesh = chunk(0x4100, mesh);
     object.insert(object.end(), trimesh.begin(), trimesh.end());
     return chunk(0x4D4D, chunk(0x3D3D, chunk(0x4000, object)));
+}
+
+// What the file checks say about `path` to an ordinary user. Root reads every file whatever its
+// permissions, so under root the check runs in a child process that has become "nobody".
+std::string problemForAnOrdinaryUser(const std::string& path) {
+    if (geteuid() != 0) return meshFileProblem(path).value_or("");
+    int fds[2];
+    if (pipe(fds) != 0) return "no pipe";
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        const gid_t nobodyGroup = 65534;
+        const uid_t nobody = 65534;
+        if (setgroups(0, nullptr) != 0 || setgid(nobodyGroup) != 0 || setuid(nobody) != 0) {
+            _exit(2);
+        }
+        const std::string problem = meshFileProblem(path).value_or("");
+        const bool sent =
+            write(fds[1], problem.data(), problem.size()) == static_cast<ssize_t>(problem.size());
+        _exit(sent ? 0 : 3);
+    }
+    close(fds[1]);
+    std::string problem;
+    char buffer[256];
+    for (ssize_t got; (got = read(fds[0], buffer, sizeof buffer)) > 0;) problem.append(buffer, got);
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? problem : "the child failed";
 }
 
 void expectEmpty(const SceneObject& object) {
@@ -227,4 +260,26 @@ TEST(MeshFile, UnreadableFilesGiveAnEmptyObjectAndOneMessageNamingThem) {
         EXPECT_EQ(message.find('\n'), message.size() - 1) << message;
         expectEmpty(*object);
     }
+}
+
+TEST(MeshFile, AFileThatCannotBeReadIsSaidToBeUnreadable) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    fs::permissions(dir.path(),
+                    fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    const std::string locked = dir.write("locked.3ds", tiny3ds());
+    fs::permissions(locked, fs::perms::none);
+    EXPECT_EQ(problemForAnOrdinaryUser(locked), "the file cannot be read: Permission denied");
+
+    // Nor is a file in a folder that cannot be entered "missing".
+    const fs::path closed = dir.path() / "closed";
+    fs::create_directory(closed);
+    const std::string inside = (closed / "tri.3ds").string();
+    dir.write("closed/tri.3ds", tiny3ds());
+    fs::permissions(closed, fs::perms::owner_all);
+    EXPECT_EQ(problemForAnOrdinaryUser(inside), "the file cannot be read: Permission denied");
+
+    // The same files, readable, pass.
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::others_read);
+    EXPECT_EQ(problemForAnOrdinaryUser(locked), "");
 }

@@ -43,6 +43,17 @@ TEST(ShaderSource, CrLfFilesGiveTheSameText) {
     EXPECT_EQ(sourceOf(dir, "a\r\n\r\nb"), "\na\n\nb");
 }
 
+TEST(ShaderSource, AByteOrderMarkAtTheStartIsDroppedAndNowhereElse) {
+    TempDir dir;
+    const std::string mark = "\xEF\xBB\xBF";
+    EXPECT_EQ(sourceOf(dir, mark + "#version 400\r\nvoid main() {}\r\n"),
+              "\n#version 400\nvoid main() {}");
+    EXPECT_EQ(sourceOf(dir, mark + "\nb"), "\n\nb");
+    // Only the file's first bytes are a mark; the same bytes later are text.
+    EXPECT_EQ(sourceOf(dir, "a\n" + mark + "b"), "\na\n" + mark + "b");
+    EXPECT_EQ(sourceOf(dir, mark + mark + "a"), "\n" + mark + "a");
+}
+
 TEST(ShaderSource, EmptyMissingAndUnreadableFilesGiveNothing) {
     TempDir dir;
     EXPECT_EQ(sourceOf(dir, ""), "");

@@ -45,8 +45,11 @@
 #endif
 
 #include "app/Loop.h"
+#include "app/StartFolder.h"
+#include "assets/Paths.h"
 #include "core/Platform.h"
 #include "render/PassTimer.h"
+#include "render/PipelineCheck.h"
 #include "render/Programs.h"
 #include "tools/bench/GpuPassTimer.h"
 #include "tools/bench/Stats.h"
@@ -116,7 +119,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             continue;
         }
         const bool isNumber = parseNumber(value, number);
-        if (arg == "--at" && isNumber && number >= 0.0) {
+        // Moments past a day are typing errors ("inf" would play the timeline for good).
+        if (arg == "--at" && isNumber && number >= 0.0 && number <= 24.0 * 3600.0) {
             if (!momentsGiven) options.moments.clear();
             momentsGiven = true;
             options.moments.push_back(number);
@@ -488,14 +492,28 @@ bool buildFloorPrograms(const std::string& dir, Bench& bench) {
     return true;
 }
 
+// Start-up did not give the demo's pipeline (no ./src or ./res, a program that did not link,
+// an incomplete target).
+constexpr int kExitNoPipeline = 3;
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const auto mainEntered = std::chrono::steady_clock::now();
+    lineBufferedOutput();
     const std::optional<Options> options = parseOptions(argc, argv);
     if (!options) {
         usage();
         return 2;
+    }
+    // Without ./src and ./res (run from another folder) the figures would be those of blank
+    // frames.
+    std::error_code here;
+    const ResourceFolderCheck folders =
+        checkResourceFolders(std::filesystem::current_path(here).string(), "");
+    if (!folders.message.empty()) {
+        std::fprintf(stderr, "pelk-bench: %s\n", folders.message.c_str());
+        return kExitNoPipeline;
     }
     if (options->countInstructions) {
 #ifdef PELK_HAVE_CALLGRIND
@@ -518,6 +536,16 @@ int main(int argc, char** argv) {
     initWindow();
     glfwSwapInterval(0);
     startUp();  // the timeline starts at clock 0
+    const std::vector<std::string> problems = pipelineProblems();
+    if (!problems.empty()) {
+        for (const std::string& problem : problems) {
+            std::fprintf(stderr, "pelk-bench: %s\n", problem.c_str());
+        }
+        std::fprintf(stderr,
+                     "pelk-bench: nothing measured, as the frames would not show the scene\n");
+        shutDown();
+        return kExitNoPipeline;
+    }
 
     RunResult result;
     result.renderer = glString(GL_RENDERER);

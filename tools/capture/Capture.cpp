@@ -12,14 +12,22 @@
 // depend on the other moments of the run, as long as they are a step or more apart. --frames N
 // renders N frames a step apart from --time (default: the last --at, else 20) and prints the
 // median frame time. Next to each picture, frame-SS.SSS.txt notes the flags, the light and the
-// camera's view-projection matrix of that frame.
+// camera's view-projection matrix of that frame. Pictures and notes appear whole or not at all.
+//
+// Moments (--at, --time, --from, --to) are 0 to 86400 s, --step 1/240 s to 86400 s, --frames 1
+// to 100000, --shadow-mode 0, 1 or 2, --light three numbers from -1000 to 1000. Exit status:
+// 0 done; 1 a picture, note or video could not be written (nothing of it is left); 2 bad options
+// (nothing is done); 3 start-up gave no pipeline to draw with (no ./src or ./res in the working
+// folder, a program that did not link, an incomplete target), so nothing is written.
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <stb_image_write.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -28,14 +36,31 @@
 #include <vector>
 
 #include "app/Loop.h"
+#include "app/StartFolder.h"
+#include "assets/Paths.h"
 #include "core/Platform.h"
 #include "camera/Camera.h"
+#include "render/PipelineCheck.h"
 #include "scene/Scene.h"
+#include "tools/capture/Files.h"
 #include "tools/capture/Video.h"
 
 namespace {
 
 constexpr double kFrameStep = 1.0 / 30.0;  // the default --step
+// The finest --step is a frame of the fastest video, so that the timeline played before a late
+// moment is bounded as a video's is; the coarsest is the whole range of moments.
+constexpr double kFinestStep = 1.0 / kMaxVideoFps;
+// --frames renders every frame it times; a hundred thousand is hours on a software rasteriser.
+constexpr long kMaxTimedFrames = 100'000;
+// A light farther out than this lights nothing that the camera sees (its far plane is 300).
+constexpr float kLightReach = 1000.0f;
+constexpr int kShadowModes = 3;  // 0 hard, 1 soft, 2 filtered
+constexpr int kExitBadInput = 2;
+constexpr int kExitFailed = 1;
+// Start-up did not give the demo's pipeline (a stage file missing or not linking, an
+// incomplete target, no ./src or ./res): the pictures would be blank.
+constexpr int kExitNoPipeline = 3;
 
 struct Options {
     std::vector<double> times;
@@ -43,7 +68,7 @@ struct Options {
     std::optional<int> shadowMode;
     bool wireframe = false;
     std::optional<glm::vec3> light;
-    int frames = 0;
+    long frames = 0;
     std::optional<double> timingStart;
     double step = kFrameStep;
     VideoOptions video;
@@ -55,53 +80,128 @@ void usage() {
                  "                    [--shadow-mode 0|1|2] [--wireframe] [--light X,Y,Z]\n"
                  "                    [--step SECONDS] [--frames N [--time SECONDS]]\n");
     std::fprintf(stderr, "%s", kVideoUsage);
+    std::fprintf(stderr,
+                 "  Exit status: 0 done, 1 a write failed, 2 bad options, 3 no pipeline (run from\n"
+                 "  another folder than the one with src/ and res/, or a stage file that does not\n"
+                 "  build).\n");
 }
 
-bool parseDouble(const char* text, double& value) {
+bool parseStep(const char* text, double& value) {
     char* end = nullptr;
     value = std::strtod(text, &end);
-    return end != text && *end == '\0';
+    return end != text && *end == '\0' && value >= kFinestStep && value <= kLatestMoment;
+}
+
+bool parseWholeNumber(const char* text, long lowest, long highest, long& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && errno == 0 && value >= lowest && value <= highest;
+}
+
+// X,Y,Z: three finite numbers within kLightReach, nothing else.
+bool parseLight(const char* text, glm::vec3& light) {
+    const char* at = text;
+    for (int axis = 0; axis < 3; ++axis) {
+        char* end = nullptr;
+        const double value = std::strtod(at, &end);
+        if (end == at || !std::isfinite(value) || std::fabs(value) > kLightReach) return false;
+        light[axis] = static_cast<float>(value);
+        if (*end != (axis < 2 ? ',' : '\0')) return false;
+        at = end + 1;
+    }
+    return true;
+}
+
+std::string picturePath(const std::string& dir, double t, const char* extension) {
+    char name[64];
+    std::snprintf(name, sizeof name, "frame-%06.3f.%s", t, extension);
+    return (std::filesystem::path(dir) / name).string();
+}
+
+// Says on stderr what is wrong with one option's value.
+bool badValue(const std::string& option, const char* wants, const char* value) {
+    std::fprintf(stderr, "pelk-capture: %s wants %s, got '%s'\n", option.c_str(), wants, value);
+    return false;
+}
+
+bool parseOption(const std::string& arg, const char* value, Options& options) {
+    double seconds = 0.0;
+    long number = 0;
+    char wantsSeconds[64];
+    std::snprintf(wantsSeconds, sizeof wantsSeconds, "seconds from 0 to %.0f", kLatestMoment);
+    if (arg == "--out") {
+        if (*value == '\0') return badValue(arg, "a folder", value);
+        options.outDir = value;
+    } else if (arg == "--light") {
+        glm::vec3 light;
+        char wants[96];
+        std::snprintf(wants, sizeof wants, "X,Y,Z, three numbers from %.0f to %.0f", -kLightReach,
+                      kLightReach);
+        if (!parseLight(value, light)) return badValue(arg, wants, value);
+        options.light = light;
+    } else if (arg == "--at" || arg == "--time") {
+        if (!parseSeconds(value, seconds)) return badValue(arg, wantsSeconds, value);
+        if (arg == "--at") {
+            options.times.push_back(seconds);
+        } else {
+            options.timingStart = seconds;
+        }
+    } else if (arg == "--shadow-mode") {
+        if (!parseWholeNumber(value, 0, kShadowModes - 1, number)) {
+            return badValue(arg, "0 (hard), 1 (soft) or 2 (filtered)", value);
+        }
+        options.shadowMode = static_cast<int>(number);
+    } else if (arg == "--step") {
+        char wants[96];
+        std::snprintf(wants, sizeof wants, "seconds from 1/%d to %.0f", kMaxVideoFps,
+                      kLatestMoment);
+        if (!parseStep(value, options.step)) return badValue(arg, wants, value);
+    } else if (arg == "--frames") {
+        char wants[96];
+        std::snprintf(wants, sizeof wants, "a whole number of frames from 1 to %ld",
+                      kMaxTimedFrames);
+        if (!parseWholeNumber(value, 1, kMaxTimedFrames, number)) {
+            return badValue(arg, wants, value);
+        }
+        options.frames = number;
+    } else {
+        std::fprintf(stderr, "pelk-capture: unknown option %s\n", arg.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Two moments whose pictures would have the same name: the second would overwrite the first.
+bool picturesHaveNames(const Options& options) {
+    for (std::size_t i = 1; i < options.times.size(); ++i) {
+        const std::string name = picturePath("", options.times[i], "png");
+        if (name == picturePath("", options.times[i - 1], "png")) {
+            std::fprintf(stderr,
+                         "pelk-capture: --at %g and --at %g would both be %s (names keep "
+                         "milliseconds)\n",
+                         options.times[i - 1], options.times[i], name.c_str());
+            return false;
+        }
+    }
+    return true;
 }
 
 std::optional<Options> parseOptions(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        double number = 0.0;
         if (arg == "--wireframe") {
             options.wireframe = true;
-        } else if (!hasValue) {
+        } else if (arg.rfind("--", 0) != 0) {
+            std::fprintf(stderr, "pelk-capture: unexpected argument '%s'\n", arg.c_str());
+            return std::nullopt;
+        } else if (i + 1 >= argc) {
             std::fprintf(stderr, "pelk-capture: %s needs a value\n", arg.c_str());
             return std::nullopt;
         } else if (isVideoOption(arg)) {
             if (!parseVideoOption(arg, argv[++i], options.video)) return std::nullopt;
-        } else if (arg == "--out") {
-            options.outDir = argv[++i];
-        } else if (arg == "--light") {
-            glm::vec3 p;
-            if (std::sscanf(argv[++i], "%f,%f,%f", &p.x, &p.y, &p.z) != 3) {
-                std::fprintf(stderr, "pelk-capture: --light wants X,Y,Z, got '%s'\n", argv[i]);
-                return std::nullopt;
-            }
-            options.light = p;
-        } else if (!parseDouble(argv[++i], number)) {
-            std::fprintf(stderr, "pelk-capture: %s wants a number, got '%s'\n", arg.c_str(),
-                         argv[i]);
-            return std::nullopt;
-        } else if (arg == "--at" && number >= 0.0) {
-            options.times.push_back(number);
-        } else if (arg == "--time" && number >= 0.0) {
-            options.timingStart = number;
-        } else if (arg == "--shadow-mode" && number >= 0.0 && number <= 2.0) {
-            options.shadowMode = static_cast<int>(number);
-        } else if (arg == "--step" && number > 0.0) {
-            options.step = number;
-        } else if (arg == "--frames" && number >= 1.0) {
-            options.frames = static_cast<int>(number);
-        } else {
-            std::fprintf(stderr, "pelk-capture: bad option or value: %s %s\n", arg.c_str(),
-                         argv[i]);
+        } else if (!parseOption(arg, argv[++i], options)) {
             return std::nullopt;
         }
     }
@@ -119,7 +219,23 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         std::fprintf(stderr, "pelk-capture: --at needs --out DIR\n");
         return std::nullopt;
     }
+    if (options.timingStart && options.frames == 0) {
+        std::fprintf(stderr, "pelk-capture: --time goes with --frames N\n");
+        return std::nullopt;
+    }
     std::sort(options.times.begin(), options.times.end());
+    if (!picturesHaveNames(options)) return std::nullopt;
+    // The timed frames stay within the range of moments too.
+    const double timingStart =
+        options.timingStart.value_or(options.times.empty() ? 20.0 : options.times.back());
+    const double lastTimed =
+        std::max(timingStart, options.times.empty() ? 0.0 : options.times.back() + options.step) +
+        static_cast<double>(options.frames - 1) * options.step;
+    if (options.frames > 0 && lastTimed > kLatestMoment) {
+        std::fprintf(stderr, "pelk-capture: %ld frames %g s apart from %.3f s run past %.0f s\n",
+                     options.frames, options.step, timingStart, kLatestMoment);
+        return std::nullopt;
+    }
     return options;
 }
 
@@ -145,28 +261,31 @@ void playTimeline(double from, double to, double step) {
     advanceTimeline(from, to, step, [](double t) { frameClock = t; });
 }
 
-// The back buffer of the frame just rendered (before the swap), top row first.
-bool writeWindowPicture(const std::string& path) {
+// The back buffer of the frame just rendered (before the swap) as PNG, top row first.
+bool writeWindowPicture(std::FILE* file) {
     std::vector<unsigned char> pixels(static_cast<std::size_t>(kWindowWidth) * kWindowHeight * 3);
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, kWindowWidth, kWindowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
     stbi_flip_vertically_on_write(1);
-    return stbi_write_png(path.c_str(), kWindowWidth, kWindowHeight, 3, pixels.data(),
-                          kWindowWidth * 3) != 0;
-}
-
-std::string picturePath(const std::string& dir, double t, const char* extension) {
-    char name[64];
-    std::snprintf(name, sizeof name, "frame-%06.3f.%s", t, extension);
-    return (std::filesystem::path(dir) / name).string();
+    // stb's own file writer does not look at what fwrite says; this one does.
+    struct Sink {
+        std::FILE* file;
+        bool failed = false;
+    } sink{file};
+    const auto put = [](void* context, void* data, int size) {
+        auto* to = static_cast<Sink*>(context);
+        const auto bytes = static_cast<std::size_t>(size);
+        if (!to->failed && std::fwrite(data, 1, bytes, to->file) != bytes) to->failed = true;
+    };
+    return stbi_write_png_to_func(put, &sink, kWindowWidth, kWindowHeight, 3, pixels.data(),
+                                  kWindowWidth * 3) != 0 &&
+           !sink.failed;
 }
 
 // What the picture shows, for anyone who wants to find things in it: the moment, the flags, the
 // light and the camera that the scene pass drew with (its matrix column by column).
-bool writePictureNotes(const std::string& path, double t) {
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    if (file == nullptr) return false;
+bool writePictureNotes(std::FILE* file, double t) {
     const glm::vec3 light = lightCube().position;
     const glm::vec3 eye = mainCamera.position;
     const glm::vec3 forward = mainCamera.forward();
@@ -180,13 +299,10 @@ bool writePictureNotes(const std::string& path, double t) {
     for (int column = 0; column < 4; ++column) {
         for (int row = 0; row < 4; ++row) std::fprintf(file, " %.9g", viewProjection[column][row]);
     }
-    std::fprintf(file, "\n");
-    return std::fclose(file) == 0;
+    return std::fprintf(file, "\n") > 0 && std::ferror(file) == 0;
 }
 
 int capturePictures(const Options& options, double& lastTime) {
-    std::error_code error;
-    std::filesystem::create_directories(options.outDir, error);
     for (double t : options.times) {
         const double before = t - options.step;
         if (before > lastTime) {
@@ -197,10 +313,14 @@ int capturePictures(const Options& options, double& lastTime) {
         renderAt(t);
         glFinish();
         const std::string path = picturePath(options.outDir, t, "png");
-        if (!writeWindowPicture(path) ||
-            !writePictureNotes(picturePath(options.outDir, t, "txt"), t)) {
-            std::printf("pelk-capture: could not write %s\n", path.c_str());
-            return 1;
+        const std::string notes = picturePath(options.outDir, t, "txt");
+        std::string why;
+        if (!writeFileWhole(path, writeWindowPicture, why) ||
+            !writeFileWhole(
+                notes, [t](std::FILE* file) { return writePictureNotes(file, t); }, why)) {
+            std::remove(path.c_str());  // a picture without its notes is not a capture
+            std::printf("pelk-capture: could not write %s: %s\n", path.c_str(), why.c_str());
+            return kExitFailed;
         }
         presentFrame();
         lastTime = t;
@@ -212,9 +332,9 @@ int capturePictures(const Options& options, double& lastTime) {
 void timeFrames(const Options& options, double start, double lastTime) {
     playTimeline(lastTime, start, options.step);
     std::vector<double> milliseconds;
-    for (int i = 0; i < options.frames; ++i) {
+    for (long i = 0; i < options.frames; ++i) {
         const auto begin = std::chrono::steady_clock::now();
-        renderAt(start + i * options.step);
+        renderAt(start + static_cast<double>(i) * options.step);
         glFinish();
         const auto end = std::chrono::steady_clock::now();
         presentFrame();
@@ -224,19 +344,53 @@ void timeFrames(const Options& options, double start, double lastTime) {
     const std::size_t n = milliseconds.size();
     const double median =
         n % 2 == 1 ? milliseconds[n / 2] : 0.5 * (milliseconds[n / 2 - 1] + milliseconds[n / 2]);
-    std::printf("median frame time over %d frames from %.3f s: %.1f ms\n", options.frames, start,
+    std::printf("median frame time over %ld frames from %.3f s: %.1f ms\n", options.frames, start,
                 median);
+}
+
+// Run from another folder, the stage files, meshes and pictures are missing and every picture
+// would be blank; says so instead.
+bool resourceFoldersHere() {
+    std::error_code error;
+    const std::string here = std::filesystem::current_path(error).string();
+    const ResourceFolderCheck check = checkResourceFolders(here, "");
+    if (check.message.empty()) return true;
+    std::fprintf(stderr, "pelk-capture: %s\n", check.message.c_str());
+    return false;
+}
+
+bool makeFolder(const std::string& dir) {
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (!error && std::filesystem::is_directory(dir, error)) return true;
+    std::fprintf(stderr, "pelk-capture: cannot make the folder %s: %s\n", dir.c_str(),
+                 error ? error.message().c_str() : "a file of that name is in the way");
+    return false;
+}
+
+// After start-up: a program that did not link or an incomplete target would give blank frames.
+bool pipelineWhole() {
+    const std::vector<std::string> problems = pipelineProblems();
+    for (const std::string& problem : problems) {
+        std::fprintf(stderr, "pelk-capture: %s\n", problem.c_str());
+    }
+    if (problems.empty()) return true;
+    std::fprintf(stderr, "pelk-capture: nothing written, as the frames would not show the scene\n");
+    return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    lineBufferedOutput();
     const std::optional<Options> options = parseOptions(argc, argv);
     if (!options) {
         usage();
-        return 2;
+        return kExitBadInput;
     }
-    if (!options->video.path.empty() && !videoCanStart(options->video)) return 2;
+    if (!resourceFoldersHere()) return kExitNoPipeline;
+    if (!options->outDir.empty() && !makeFolder(options->outDir)) return kExitBadInput;
+    if (!options->video.path.empty() && !videoCanStart(options->video)) return kExitBadInput;
     // A hidden window: the back buffer is still ours to read.
     glfwInit();
     glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
@@ -245,6 +399,10 @@ int main(int argc, char** argv) {
 
     initWindow();
     startUp();  // the timeline starts at clock 0
+    if (!pipelineWhole()) {
+        shutDown();
+        return kExitNoPipeline;
+    }
     forcedShadowMode = options->shadowMode;
     forcedWireframe = options->wireframe;
     if (options->light) lightCube().setPosition(*options->light);

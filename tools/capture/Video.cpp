@@ -21,10 +21,12 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/Loop.h"
 #include "scene/Animation.h"
+#include "tools/capture/Files.h"
 
 extern char** environ;
 
@@ -37,10 +39,6 @@ constexpr std::size_t kFrameBytes = kRowBytes * kWindowHeight;
 // A moment this close to a frame of the grid counts as on it: a --from of 0.1 at 30 frames a
 // second is frame 3.0000000000000004.
 constexpr double kGridTolerance = 1e-6;
-// Moments past a day are typing errors, and would overflow the frame count.
-constexpr double kLatestMoment = 24.0 * 3600.0;
-// rw-rw-rw- less the umask: the file as any new file of the user.
-constexpr mode_t kNewFileMode = 0666;
 constexpr int kExitBadInput = 2;
 constexpr int kExitFailed = 1;
 constexpr int kSignalExitBase = 128;
@@ -58,13 +56,6 @@ std::optional<Container> containerOf(const std::string& path) {
     if (endsWith(path, ".mp4")) return Container::Mp4;
     if (endsWith(path, ".webm")) return Container::Webm;
     return std::nullopt;
-}
-
-bool parseSeconds(const char* text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(value) && value >= 0.0 &&
-           value <= kLatestMoment;
 }
 
 bool parseFps(const char* text, int& value) {
@@ -99,40 +90,19 @@ bool onPath(const char* program) {
     return false;
 }
 
-std::string folderOf(const std::string& path) {
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    return folder.empty() ? "." : folder.string();
-}
-
-// A new, empty file beside `path` with a hidden name, readable as a finished file would be.
-// Empty string when the folder cannot be written; errno says why.
-std::string createTemporaryBeside(const std::string& path) {
-    std::string name = folderOf(path);
-    name += "/.";
-    name += std::filesystem::path(path).filename().string();
-    name += ".XXXXXX";
-    const int fd = mkstemp(name.data());
-    if (fd < 0) return "";
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, kNewFileMode & ~mask);
-    close(fd);
-    return name;
-}
-
 // The signal that asked the recording to stop, or 0.
 volatile std::sig_atomic_t stopSignal = 0;
 
 void onStopSignal(int signal) { stopSignal = signal; }
 
-// Ctrl-C and SIGTERM end the recording at the next frame or pipe write, not at once, so that
-// it can remove its unfinished file. Without SA_RESTART a blocked write returns at once.
+// Ctrl-C, SIGTERM, SIGHUP (the terminal went away) and SIGQUIT end the recording at the next
+// frame or pipe write, not at once, so that it can remove its unfinished file. Without
+// SA_RESTART a blocked write returns at once.
 void catchStopSignals() {
     struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaction(signal, &action, nullptr);
     // A dead encoder shows as a failed write, not as a signal.
     std::signal(SIGPIPE, SIG_IGN);
 }
@@ -197,11 +167,14 @@ std::optional<Encoder> startEncoder(const std::vector<std::string>& args) {
     return encoder;
 }
 
-// Ends the input and waits for ffmpeg; true when it finished well.
+// Ends the input and waits for ffmpeg; true when it finished well. A stop signal ends the wait
+// (the encoder is then still there for stopEncoder).
 bool finishEncoder(Encoder& encoder, std::string& why) {
     close(encoder.input);
+    encoder.input = -1;
     int status = 0;
-    while (waitpid(encoder.pid, &status, 0) < 0 && errno == EINTR) {
+    while (waitpid(encoder.pid, &status, 0) < 0) {
+        if (errno != EINTR || stopSignal != 0) return false;
     }
     encoder = Encoder{};
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
@@ -210,21 +183,39 @@ bool finishEncoder(Encoder& encoder, std::string& why) {
     return false;
 }
 
+// How long an encoder that was asked to end may take before it is killed.
+constexpr auto kEncoderGrace = std::chrono::milliseconds(500);
+constexpr auto kEncoderPoll = std::chrono::milliseconds(10);
+
+// Ends the encoder whatever it is doing: asked with SIGTERM (and woken, should it be stopped),
+// then killed if it has not ended within kEncoderGrace.
 void stopEncoder(Encoder& encoder) {
     if (encoder.pid < 0) return;
-    close(encoder.input);
+    if (encoder.input >= 0) close(encoder.input);
     kill(encoder.pid, SIGTERM);
-    while (waitpid(encoder.pid, nullptr, 0) < 0 && errno == EINTR) {
+    kill(encoder.pid, SIGCONT);
+    const auto deadline = std::chrono::steady_clock::now() + kEncoderGrace;
+    while (waitpid(encoder.pid, nullptr, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(encoder.pid, SIGKILL);
+            while (waitpid(encoder.pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        std::this_thread::sleep_for(kEncoderPoll);
     }
     encoder = Encoder{};
 }
 
-// Writes the whole frame; false when ffmpeg no longer reads or a stop signal came.
+// Writes the whole frame; false when ffmpeg no longer reads or a stop signal came. A signal
+// interrupts a blocked write, which then returns what it had written so far (or fails with
+// EINTR), so the stop flag is looked at before every write, not only after a failed one.
 bool writeAll(int fd, const unsigned char* data, std::size_t size) {
     while (size > 0) {
+        if (stopSignal != 0) return false;
         const ssize_t written = write(fd, data, size);
         if (written < 0) {
-            if (errno == EINTR && stopSignal == 0) continue;
+            if (errno == EINTR) continue;
             return false;
         }
         data += written;
@@ -286,6 +277,17 @@ double gridTime(long index, int fps) { return static_cast<double>(index) / fps; 
 }
 
 }  // namespace
+
+bool parseSeconds(const char* text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(value) || value < 0.0 ||
+        value > kLatestMoment) {
+        return false;
+    }
+    value += 0.0;  // -0 is 0, in names too
+    return true;
+}
 
 const char* const kVideoUsage =
     "       pelk-capture --video FILE.mp4|FILE.webm [--fps N] [--from SECONDS] [--to SECONDS]\n"
@@ -437,8 +439,14 @@ int recordVideo(const VideoOptions& options, const VideoFrameCode& frameCode) {
     std::fprintf(stderr, "\n");
 
     std::string why = "ffmpeg stopped reading the frames";
-    const bool encoded = finishEncoder(*encoder, why) && written;
+    bool encoded = finishEncoder(*encoder, why) && written;
     if (stopSignal != 0) endByStopSignal(*encoder, temporary, path);
+    // An encoder that says it succeeded but wrote nothing has not made a video.
+    std::error_code sizeError;
+    if (encoded && std::filesystem::file_size(temporary, sizeError) == 0) {
+        encoded = false;
+        why = "ffmpeg ended with exit status 0 but wrote nothing";
+    }
     if (!encoded || std::rename(temporary.c_str(), path.c_str()) != 0) {
         if (encoded) why = "could not rename " + temporary + ": " + std::strerror(errno);
         std::remove(temporary.c_str());

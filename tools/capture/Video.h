@@ -12,6 +12,12 @@ inline constexpr int kDefaultVideoFps = 30;
 inline constexpr int kMaxVideoFps = 240;
 // Without --to a video goes on this long after the timeline's end.
 inline constexpr double kVideoTailSeconds = 5.0;
+// Moments past a day are typing errors, and would overflow the frame counts.
+inline constexpr double kLatestMoment = 24.0 * 3600.0;
+
+// Reads a moment of the timeline: a number of seconds from 0 to kLatestMoment, the whole text
+// (no "inf", "nan" or trailing characters). -0 becomes 0.
+bool parseSeconds(const char* text, double& value);
 
 // The lines of the tool's usage text about --video.
 extern const char* const kVideoUsage;
@@ -42,6 +48,8 @@ bool checkVideoOptions(const VideoOptions& options);
 bool videoCanStart(const VideoOptions& options);
 // After startUp(), before the first frame: records the video into a temporary file beside the
 // target and renames it at the end. Returns the exit status: 0, 2 when the time range holds no
-// frame, 1 when ffmpeg fails (no file is left then). SIGINT or SIGTERM removes the unfinished
-// file and ends the process by that signal.
+// frame, 1 when ffmpeg fails or ends well without writing anything (no file is left then).
+// SIGINT, SIGTERM, SIGHUP or SIGQUIT ends the encoder (killed if it has not ended half a second
+// after it was asked), removes the unfinished file and ends the process by that signal, within
+// a second whatever the encoder does.
 int recordVideo(const VideoOptions& options, const VideoFrameCode& frameCode);
