@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cmath>
 #include <glm/gtc/type_ptr.hpp>
 
@@ -21,12 +22,24 @@ bool cameraMoved(const glm::mat4& viewProjection, const glm::mat4& oldViewProjec
     return viewProjection != oldViewProjection;
 }
 
-bool flareOnScreen(glm::vec3 light) {
-    // The post stage's light sees the scene through depth taps within kFlareTapReach radii of
-    // the light (half a screen per unit of normalised coordinates); with every tap off the
-    // screen the light counts as hidden, and there is no flare to draw.
-    const float reach = 1.0f + 2.0f * kFlareTapReach * kFlareRadius;
-    return !(std::abs(light.z) > 1.0f || std::abs(light.x) > reach || std::abs(light.y) > reach);
+glm::vec2 lightRadiusOnScreen(const glm::mat4& viewProjection, glm::vec3 light) {
+    // The projection's scale along x and y is the length of the first two rows of the matrix
+    // (the view is a rotation); the depth is the light's clip w.
+    const glm::vec2 scale(
+        glm::length(glm::vec3(viewProjection[0][0], viewProjection[1][0], viewProjection[2][0])),
+        glm::length(glm::vec3(viewProjection[0][1], viewProjection[1][1], viewProjection[2][1])));
+    const float w = (viewProjection * glm::vec4(light, 1.0f)).w;
+    // The cube's bounding sphere, so that its corners count too.
+    return std::sqrt(3.0f) * kLightCubeHalfSize * scale / std::max(w, 1e-4f);
+}
+
+bool flareOnScreen(const glm::mat4& viewProjection, glm::vec3 light) {
+    const glm::vec4 p = viewProjection * glm::vec4(light, 1.0f);
+    const glm::vec3 ndc = glm::vec3(p) / p.w;
+    if (!(std::abs(ndc.z) <= 1.0f)) return false;
+    // The post stage counts a disc of the cube's radius; a margin keeps rounding on its side.
+    const glm::vec2 reach = 1.0f + 1.5f * lightRadiusOnScreen(viewProjection, light);
+    return std::abs(ndc.x) < reach.x && std::abs(ndc.y) < reach.y;
 }
 
 void runPostProcessPass(const glm::mat4& viewProjection, const glm::mat4& oldViewProjection,
@@ -63,8 +76,9 @@ void runPostProcessPass(const glm::mat4& viewProjection, const glm::mat4& oldVie
                     lightOnScreen.z);
         glUniform1f(build.flareRadius, kFlareRadius);
     });
-    const ShaderProgram& build = postProgramFor(
-        cameraMoved(viewProjection, oldViewProjection, deltaTime), flareOnScreen(lightOnScreen));
+    const ShaderProgram& build =
+        postProgramFor(cameraMoved(viewProjection, oldViewProjection, deltaTime),
+                       flareOnScreen(viewProjection, light));
     glUseProgram(build.program);
 
     glEnableVertexAttribArray(0);

@@ -5,8 +5,6 @@
 // Flare and motion-blur settings handed to the post program every frame.
 inline constexpr int kMotionBlurSamples = 4;
 inline constexpr float kFlareRadius = 0.03f;
-// How far from the light, in flare radii, the post stage looks for surfaces that hide it.
-inline constexpr float kFlareTapReach = 0.3f;
 // A previous view-projection whose bottom row (a camera's unit view direction) is shorter than
 // this squared is no camera: the identity before the first frame.
 inline constexpr float kNoCameraBelow = 0.25f;
@@ -16,10 +14,13 @@ inline constexpr float kNoCameraBelow = 0.25f;
 // drawn without the blur's taps, which would all read the same pixel.
 bool cameraMoved(const glm::mat4& viewProjection, const glm::mat4& oldViewProjection,
                  float deltaTime);
-// Whether the light, in normalised device coordinates, can have a flare: in front of the camera
-// and near enough to the screen that one of the post stage's visibility taps (kFlareTapReach
-// flare radii around it) lands on it.
-bool flareOnScreen(glm::vec3 light);
+// The radius of the light cube's bounding sphere on the screen, in normalised device
+// coordinates along x and y, for a
+// light at `light` (world) seen through `viewProjection`.
+glm::vec2 lightRadiusOnScreen(const glm::mat4& viewProjection, glm::vec3 light);
+// Whether the light can have a flare: in front of the camera, and some of its cube's disc on
+// the screen. Otherwise the post stage's visibility is 0 and there is no flare to draw.
+bool flareOnScreen(const glm::mat4& viewProjection, glm::vec3 light);
 
 // Once per frame, last, with polygons filled: draws the scene image onto the window as a
 // full-screen quad, with what the motion blur (this frame's and the previous frame's camera,

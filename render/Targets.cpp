@@ -27,9 +27,11 @@ void allocateCubeFaces(GLint internalFormat, GLenum format, GLenum type) {
 
 // The stage files read every cube at level 0 only (explicit level 0 or zero gradients), so the
 // per-frame mipmap rebuild of the scene pass has nothing to build below it.
-void limitToSampledLevels() {
+void limitToSampledLevels(int levels = kCubeMapSampledLevels) {
 #ifndef PELK_STRAIGHTFORWARD
-    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_LEVEL, kCubeMapSampledLevels - 1);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_LEVEL, levels - 1);
+#else
+    static_cast<void>(levels);
 #endif
 }
 
@@ -114,6 +116,12 @@ void createTargets() {
     createCubeMapTarget(reflection.framebuffer, reflection.depthCube, reflection.colorCube);
     createSceneTarget();
     createQuadBuffer();
+    // Soft shadows read the moments averaged over 4 x 4 to 8 x 8 texels, from the levels that
+    // the scene pass rebuilds every frame, filtered within and between levels.
+    glBindTexture(GL_TEXTURE_CUBE_MAP, shadow.colorCube);
+    limitToSampledLevels(kShadowMomentsLevels);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
 }
 
 void attachCubeMapTarget(CubeMapTarget& target) {

@@ -13,9 +13,12 @@ inline constexpr int kSceneTargetSize = 1024;  // the square scene image
 // The cubes are read with explicit filter taps, so anisotropic filtering has nothing to add.
 inline constexpr float kCubeMapAnisotropyLimit = 1.0f;
 
-// Mipmap levels of the cube maps that the stage files sample (level 0 only). The cubes are
-// limited to them, so that the scene pass's per-frame mipmap rebuild builds nothing unused.
+// Mipmap levels of the cube maps that the stage files sample: level 0 of the depth cubes and
+// the reflection cube; the first four levels of the shadow moments cube (soft shadows average
+// the moments over up to 8 x 8 texels). The cubes are limited to them, so that the scene pass's
+// per-frame mipmap rebuild builds nothing unused.
 inline constexpr int kCubeMapSampledLevels = 1;
+inline constexpr int kShadowMomentsLevels = 4;
 
 // Texture units shared by the passes; the stage files bind their samplers to the same numbers.
 inline constexpr int kSceneDepthUnit = 7;
@@ -59,7 +62,8 @@ void createCubeMapTarget(GLuint& framebuffer, GLuint& depthCube, GLuint& colorCu
 void createSceneTarget();
 // Start-up: the full-screen quad's vertex buffer. Prints the pending GL error number.
 void createQuadBuffer();
-// Start-up: all of the above, in order, for the global targets.
+// Start-up: all of the above, in order, for the global targets; then the shadow moments cube
+// is given its second level, read through its mipmaps.
 void createTargets();
 
 // Each frame, with the target's framebuffer bound: attaches both cubes, all six faces, at

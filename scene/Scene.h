@@ -23,6 +23,9 @@ struct Scene {
 
 extern Scene scene;
 
+// The light's cube reaches this far from the light in every axis (its arrays span -1 to 1).
+inline constexpr float kLightCubeHalfSize = 1.0f;
+
 // The passes that draw the sky draw exactly this many walls of skyPlanes.
 inline constexpr std::size_t kSkyPlaneCount = 5;
 

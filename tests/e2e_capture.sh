@@ -28,8 +28,20 @@ check sky "$out/mode1/frame-01.000"
 check shadow "$out/mode1/frame-20.000"
 check reflection "$out/mode1/frame-20.000"
 for mode in 0 2; do
-    run mode$mode --at 20 --shadow-mode $mode
+    run mode$mode --at 1 --at 20 --shadow-mode $mode
     check shadow "$out/mode$mode/frame-20.000"
+done
+# Soft shadows are soft: the band where the soft picture differs from the hard one is at least
+# as wide as the filtered (PCF) mode's.
+band() {  # band MODE MOMENT: % of pixels with a channel more than 4 off the hard picture
+    "$build/pelk-imgdiff" "$out/mode0/frame-$2.png" "$out/mode$1/frame-$2.png" --threshold 4 |
+        sed -n 's/.*pixels off by > 4: \([0-9.]*\)%.*/\1/p'
+}
+for t in 01.000 20.000; do
+    soft=$(band 1 $t) filtered=$(band 2 $t)
+    python3 -c "import sys; sys.exit(not float('$soft') >= float('$filtered') > 0)" ||
+        { echo "at $t the soft band ($soft%) is narrower than the filtered one ($filtered%)"; exit 1; }
+    echo "ok: soft band $soft% against filtered $filtered% at $t"
 done
 
 # The light moved into view above the letters, then behind the camera.
@@ -38,6 +50,22 @@ check light "$out/light/frame-20.000"
 run behind --at 20 --light 48.8,21.4,16.0
 check flare "$out/light/frame-20.000" "$out/behind/frame-20.000"
 check no-flare "$out/behind/frame-20.000"
+# The light's cube leaves the top of the window at about 31 s: the flare fades with it instead
+# of vanishing, so no frame changes much more than the others (the flight moves every frame).
+edge=()
+for k in $(seq 0 18); do edge+=(--at "$(python3 -c "print('%.4f' % (30.7 + $k / 30))")"); done
+run edge "${edge[@]}"
+changes=$(for k in $(seq 0 17); do
+    a=$(python3 -c "print('%06.3f' % (30.7 + $k / 30))") b=$(python3 -c "print('%06.3f' % (30.7 + ($k + 1) / 30))")
+    "$build/pelk-imgdiff" "$out/edge/frame-$a.png" "$out/edge/frame-$b.png" |
+        sed -n 's/.*R \([0-9.]*\) G \([0-9.]*\) B \([0-9.]*\).*/\1 \2 \3/p'
+done)
+python3 -c "
+import sys
+c = [sum(map(float, l.split())) for l in sys.argv[1].splitlines()]
+m = sorted(c)[len(c) // 2]
+print(f'largest frame-to-frame change {max(c) / m:.2f} times the median')
+sys.exit(max(c) > 1.3 * m)" "$changes" || { echo "the flare pops at the top edge"; exit 1; }
 # The light inside the sphere: the sphere is drawn as itself.
 run inside --at 20 --light -30,7.5,0
 check sphere-itself "$out/inside/frame-20.000"

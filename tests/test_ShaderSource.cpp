@@ -11,6 +11,7 @@
 #include "render/PostProcessPass.h"
 #include "render/ShadowPass.h"
 #include "render/Targets.h"
+#include "scene/Scene.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -98,7 +99,7 @@ TEST(StageFiles, RepeatTheRenderersConstantsAndEachOthers) {
         {"2ndPass.fragmentshader", "kLightNear", kLightNearPlane},
         {"2ndPass.fragmentshader", "kLightFar", kLightFarPlane},
         {"1stPass.vertexshader", "kShadowCubeSize", static_cast<float>(kCubeFaceSize)},
-        {"3rdPass.vertexshader", "kFlareTapReach", kFlareTapReach},
+        {"3rdPass.vertexshader", "kLightCubeHalfSize", kLightCubeHalfSize},
         {"3rdPass.fragmentshader", "kNoCameraBelow", kNoCameraBelow}};
     for (const auto& [file, name, value] : renderers) {
         EXPECT_EQ(constantOf(file, name), std::vector<float>{value}) << file << " " << name;
