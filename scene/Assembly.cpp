@@ -78,10 +78,10 @@ const std::array<ObjectRow, 20> kObjectRows = {{
     {"Z",          "Z.3ds",          "Z_texture.bmp",          kOwn,     {0, 0, -3.3f},      kNone,          V(0, 0, 90),   Role::Plain},
     {"Z2",         "Z.3ds",          "Z_texture.bmp",          kOwn,     {0, 3.3f, -1.1f},   kNone,          V(0, 0, 90),   Role::Plain},
     {"Streetlamp", "streetlamp.3ds", "streetlamp_texture.bmp", kOwn,     {0, -2, -15},       V(0.8f),        V(270, 0, 0),  Role::Plain},
-    {"Plane",      "plane.3ds",      "ground17.bmp",           kGround,  {-5, -1.75f, 5},    V(10, 1, 10),   V(-90, 0, 0),  Role::Ground},
-    {"Plane2",     "plane.3ds",      "ground17.bmp",           kGround,  {-5, -1.75f, -5},   V(10, 1, 10),   V(-90, 0, 0),  Role::Ground},
-    {"Plane3",     "plane.3ds",      "ground17.bmp",           kGround,  {5, -1.75f, 5},     V(10, 1, 10),   V(-90, 0, 0),  Role::Ground},
-    {"Plane4",     "plane.3ds",      "ground17.bmp",           kGround,  {5, -1.75f, -5},    V(10, 1, 10),   V(-90, 0, 0),  Role::Ground},
+    {"Plane",      "plane.3ds",      "ground17.bmp",           kGround,  {-5, kGroundLevel, 5},    V(10, 1, 10),   V(-90, 0, 0),  Role::Ground},
+    {"Plane2",     "plane.3ds",      "ground17.bmp",           kGround,  {-5, kGroundLevel, -5},   V(10, 1, 10),   V(-90, 0, 0),  Role::Ground},
+    {"Plane3",     "plane.3ds",      "ground17.bmp",           kGround,  {5, kGroundLevel, 5},     V(10, 1, 10),   V(-90, 0, 0),  Role::Ground},
+    {"Plane4",     "plane.3ds",      "ground17.bmp",           kGround,  {5, kGroundLevel, -5},    V(10, 1, 10),   V(-90, 0, 0),  Role::Ground},
     {"Water",      "plane.3ds",      "water.bmp",              kOwn,     {0, -2, 0},         V(10, 1, 10),   V(-90, 0, 0),  Role::Water},
 }};
 // clang-format on

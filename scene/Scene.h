@@ -23,6 +23,9 @@ struct Scene {
 
 extern Scene scene;
 
+// The ground tiles' height (their drawn origin; the water lies a quarter unit below).
+inline constexpr float kGroundLevel = -1.75f;
+
 // The light's cube reaches this far from the light in every axis (its arrays span -1 to 1).
 inline constexpr float kLightCubeHalfSize = 1.0f;
 

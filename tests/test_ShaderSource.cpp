@@ -100,7 +100,9 @@ TEST(StageFiles, RepeatTheRenderersConstantsAndEachOthers) {
         {"2ndPass.fragmentshader", "kLightFar", kLightFarPlane},
         {"1stPass.vertexshader", "kShadowCubeSize", static_cast<float>(kCubeFaceSize)},
         {"3rdPass.vertexshader", "kLightCubeHalfSize", kLightCubeHalfSize},
-        {"3rdPass.fragmentshader", "kNoCameraBelow", kNoCameraBelow}};
+        {"3rdPass.fragmentshader", "kNoCameraBelow", kNoCameraBelow},
+        {"2ndPass.fragmentshader", "kGroundLevel", kGroundLevel},
+        {"1stPass.vertexshader", "kGroundLevel", kGroundLevel}};
     for (const auto& [file, name, value] : renderers) {
         EXPECT_EQ(constantOf(file, name), std::vector<float>{value}) << file << " " << name;
     }
