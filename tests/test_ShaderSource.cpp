@@ -101,6 +101,7 @@ TEST(StageFiles, RepeatTheRenderersConstantsAndEachOthers) {
         {"1stPass.vertexshader", "kShadowCubeSize", static_cast<float>(kCubeFaceSize)},
         {"3rdPass.vertexshader", "kLightCubeHalfSize", kLightCubeHalfSize},
         {"3rdPass.fragmentshader", "kNoCameraBelow", kNoCameraBelow},
+        {"3rdPass.fragmentshader", "kBlurTaps", static_cast<float>(kMotionBlurSamples)},
         {"2ndPass.fragmentshader", "kGroundLevel", kGroundLevel},
         {"1stPass.vertexshader", "kGroundLevel", kGroundLevel}};
     for (const auto& [file, name, value] : renderers) {
