@@ -8,10 +8,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/Input.h"
 #include "camera/Camera.h"
 #include "core/Platform.h"
+#include "render/Capabilities.h"
 #include "render/PassTimer.h"
 #include "render/PostProcessPass.h"
 #include "render/Programs.h"
@@ -23,6 +26,23 @@
 #include "scene/Scene.h"
 
 const std::string appTitle = "Pelk";
+
+namespace {
+
+std::string glString(GLenum name) {
+    const auto* text = reinterpret_cast<const char*>(glGetString(name));
+    return text != nullptr ? text : "unknown";
+}
+
+// Ends the process, with the window and GLFW gone, after saying why.
+[[noreturn]] void refuseToRun(const std::string& line, int exitCode) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+    glfwTerminate();
+    std::exit(exitCode);
+}
+
+}  // namespace
 
 void initWindow() {
     glfwInit();
@@ -47,6 +67,12 @@ void initWindow() {
     GLint maxVertexAttribs = 0;
     glGetIntegerv(GL_MAX_VERTEX_ATTRIBS, &maxVertexAttribs);
     std::printf("GL_MAX_VERTEX_ATTRIBS:%d\n", maxVertexAttribs);
+    // A driver without what the stage files and passes use would only show a white window.
+    const std::vector<std::string> missing = missingCapabilities(queryGlCapabilities());
+    if (!missing.empty()) {
+        refuseToRun(capabilityRefusal(glString(GL_RENDERER), glString(GL_VERSION), missing),
+                    kExitGlLacksFeatures);
+    }
 }
 
 void startUp() {
