@@ -34,9 +34,8 @@ std::string glString(GLenum name) {
     return text != nullptr ? text : "unknown";
 }
 
-// Ends the process, with the window and GLFW gone, after saying why.
-[[noreturn]] void refuseToRun(const std::string& line, int exitCode) {
-    std::printf("%s\n", line.c_str());
+// Ends the process at start-up, with the window and GLFW gone; what went wrong has been said.
+[[noreturn]] void endStartUp(int exitCode) {
     std::fflush(stdout);
     glfwTerminate();
     std::exit(exitCode);
@@ -70,8 +69,10 @@ void initWindow() {
     // A driver without what the stage files and passes use would only show a white window.
     const std::vector<std::string> missing = missingCapabilities(queryGlCapabilities());
     if (!missing.empty()) {
-        refuseToRun(capabilityRefusal(glString(GL_RENDERER), glString(GL_VERSION), missing),
-                    kExitGlLacksFeatures);
+        std::printf(
+            "%s\n",
+            capabilityRefusal(glString(GL_RENDERER), glString(GL_VERSION), missing).c_str());
+        endStartUp(kExitGlLacksFeatures);
     }
 }
 
@@ -83,7 +84,8 @@ void startUp() {
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
     mainCamera.aspectRatio = 4.0f / 3.0f;
-    createTargets();
+    // With no colour format that the driver renders into, nothing could be drawn.
+    if (!createTargets()) endStartUp(kExitNoRenderableFormat);
     setConstantUniforms();
     loop.oldViewProjection = glm::mat4(1.0f);
     mainCamera.position = glm::vec3(20.5f, 2.2f, 8.0f);

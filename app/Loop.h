@@ -17,7 +17,7 @@ inline constexpr int kExitNoRenderableFormat = -12;  // no float colour format c
 // one line naming the renderer, its version and what it lacks.
 void initWindow();
 // Start-up steps 2 to 11, after initWindow(): programs, scene, uniforms, targets, camera,
-// timeline.
+// timeline. Ends the process with kExitNoRenderableFormat when no target can be made complete.
 void startUp();
 
 // The title for this frame, or nothing when it stays as it is. Updates frameCount's window

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 Targets targets;
 
@@ -33,6 +34,49 @@ void limitToSampledLevels() {
 #endif
 }
 
+const ColorFormat& colorFormatInUse() { return kFloatColorFormats[targets.colorFormat]; }
+
+// With a target's images attached to the bound framebuffer: while it is not complete, allocates
+// its colour image again in the next float format. Says so once when the format in use changes;
+// returns false, after saying why, when no format is left.
+bool settleColorFormat(const char* target,
+                       const std::function<void(const ColorFormat&)>& allocate) {
+    const std::size_t before = targets.colorFormat;
+    GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    while (status != GL_FRAMEBUFFER_COMPLETE) {
+        if (targets.colorFormat + 1 == kFloatColorFormats.size()) {
+            std::printf(
+                "This driver cannot render into the %s in any of GL_RGB32F, GL_RGBA32F and "
+                "GL_RGBA16F (framebuffer status %u); Pelk cannot run on it.\n",
+                target, status);
+            return false;
+        }
+        ++targets.colorFormat;
+        allocate(colorFormatInUse());
+        status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    }
+    if (targets.colorFormat != before) {
+        std::printf(
+            "This driver cannot render into %s; the %s and the colour images after it use %s "
+            "instead.\n",
+            kFloatColorFormats[before].name, target, colorFormatInUse().name);
+    }
+    return true;
+}
+
+// Attaches a new cube target's images and settles its colour format.
+bool settleCubeMapTarget(const CubeMapTarget& target, const char* name) {
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    glFramebufferTexture(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, target.depthCube, 0);
+    glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, target.colorCube, 0);
+    const bool settled = settleColorFormat(name, [&](const ColorFormat& color) {
+        glBindTexture(GL_TEXTURE_CUBE_MAP, target.colorCube);
+        allocateCubeFaces(color.internalFormat, color.format, GL_FLOAT);
+    });
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    return settled;
+}
+
 }  // namespace
 
 bool checkFramebuffer() {
@@ -61,7 +105,7 @@ void createCubeMapTarget(GLuint& framebuffer, GLuint& depthCube, GLuint& colorCu
     setWrap(GL_TEXTURE_CUBE_MAP, GL_CLAMP_TO_EDGE);
     setFilters(GL_TEXTURE_CUBE_MAP, GL_LINEAR, GL_LINEAR);
     glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
-    allocateCubeFaces(GL_RGB32F, GL_RGB, GL_FLOAT);
+    allocateCubeFaces(colorFormatInUse().internalFormat, colorFormatInUse().format, GL_FLOAT);
     limitToSampledLevels();
 
     std::printf("%u\n", glGetError());
@@ -70,7 +114,7 @@ void createCubeMapTarget(GLuint& framebuffer, GLuint& depthCube, GLuint& colorCu
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-void createSceneTarget() {
+bool createSceneTarget() {
     SceneTarget& scene = targets.sceneTarget;
     glGenFramebuffers(1, &scene.framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, scene.framebuffer);
@@ -88,13 +132,17 @@ void createSceneTarget() {
     glBindTexture(GL_TEXTURE_2D, scene.colorTexture);
     setWrap(GL_TEXTURE_2D, GL_CLAMP_TO_EDGE);
     setFilters(GL_TEXTURE_2D, GL_LINEAR, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB32F, kSceneTargetSize, kSceneTargetSize, 0, GL_RGB,
-                 GL_FLOAT, nullptr);
+    auto allocate = [](const ColorFormat& color) {
+        glTexImage2D(GL_TEXTURE_2D, 0, color.internalFormat, kSceneTargetSize, kSceneTargetSize, 0,
+                     color.format, GL_FLOAT, nullptr);
+    };
+    allocate(colorFormatInUse());
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, scene.colorTexture,
                            0);
 
-    checkFramebuffer();
+    const bool settled = settleColorFormat("scene image", allocate);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    return settled;
 }
 
 void createQuadBuffer() {
@@ -106,14 +154,17 @@ void createQuadBuffer() {
     std::printf("%u\n", glGetError());
 }
 
-void createTargets() {
+bool createTargets() {
     glGetError();  // drop whatever start-up left pending; the numbers below are ours
     CubeMapTarget& shadow = targets.shadowCubeTarget;
     createCubeMapTarget(shadow.framebuffer, shadow.depthCube, shadow.colorCube);
+    if (!settleCubeMapTarget(shadow, "shadow cube")) return false;
     CubeMapTarget& reflection = targets.reflectionCubeTarget;
     createCubeMapTarget(reflection.framebuffer, reflection.depthCube, reflection.colorCube);
-    createSceneTarget();
+    if (!settleCubeMapTarget(reflection, "reflection cube")) return false;
+    if (!createSceneTarget()) return false;
     createQuadBuffer();
+    return true;
 }
 
 void attachCubeMapTarget(CubeMapTarget& target) {
