@@ -89,14 +89,19 @@ void createCubeMapTarget(GLuint& framebuffer, GLuint& depthCube, GLuint& colorCu
     glGenFramebuffers(1, &framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
 
+    // Anisotropy exists only with its extension; without it the names are invalid enums.
+    const bool anisotropic =
+        GLEW_EXT_texture_filter_anisotropic || GLEW_ARB_texture_filter_anisotropic;
     GLfloat maxAnisotropy = 1.0f;
     glGenTextures(1, &depthCube);
     glBindTexture(GL_TEXTURE_CUBE_MAP, depthCube);
     setWrap(GL_TEXTURE_CUBE_MAP, GL_REPEAT);
     setFilters(GL_TEXTURE_CUBE_MAP, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST);
-    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
-    maxAnisotropy = std::min(maxAnisotropy, kCubeMapAnisotropyLimit);
-    glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
+    if (anisotropic) {
+        glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
+        maxAnisotropy = std::min(maxAnisotropy, kCubeMapAnisotropyLimit);
+        glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
+    }
     allocateCubeFaces(GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_UNSIGNED_BYTE);
     limitToSampledLevels();
 
@@ -104,7 +109,9 @@ void createCubeMapTarget(GLuint& framebuffer, GLuint& depthCube, GLuint& colorCu
     glBindTexture(GL_TEXTURE_CUBE_MAP, colorCube);
     setWrap(GL_TEXTURE_CUBE_MAP, GL_CLAMP_TO_EDGE);
     setFilters(GL_TEXTURE_CUBE_MAP, GL_LINEAR, GL_LINEAR);
-    glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
+    if (anisotropic) {
+        glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
+    }
     allocateCubeFaces(colorFormatInUse().internalFormat, colorFormatInUse().format, GL_FLOAT);
     limitToSampledLevels();
 
