@@ -72,12 +72,18 @@ bool settleCubeMapTarget(const CubeMapTarget& target, const char* name) {
     const bool settled = settleColorFormat(name, [&](const ColorFormat& color) {
         glBindTexture(GL_TEXTURE_CUBE_MAP, target.colorCube);
         allocateCubeFaces(color.internalFormat, color.format, GL_FLOAT);
+        glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
     });
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     return settled;
 }
 
 }  // namespace
+
+void unbindTexture(int unit, GLenum target) {
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    glBindTexture(target, 0);
+}
 
 bool checkFramebuffer() {
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) return true;
@@ -115,6 +121,7 @@ void createCubeMapTarget(GLuint& framebuffer, GLuint& depthCube, GLuint& colorCu
     allocateCubeFaces(colorFormatInUse().internalFormat, colorFormatInUse().format, GL_FLOAT);
     limitToSampledLevels();
 
+    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
     std::printf("%u\n", glGetError());
     // The framebuffer has no attachments yet, so it cannot be complete here; the passes check
     // it when they first attach the cubes.
@@ -148,6 +155,7 @@ bool createSceneTarget() {
                            0);
 
     const bool settled = settleColorFormat("scene image", allocate);
+    glBindTexture(GL_TEXTURE_2D, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     return settled;
 }

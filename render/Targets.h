@@ -88,6 +88,12 @@ bool createTargets();
 // incomplete (only now are there attachments to check).
 void attachCubeMapTarget(CubeMapTarget& target);
 
+// Unbinds whatever texture of that kind a texture unit holds, leaving that unit active. Each
+// pass calls it before drawing, for the units where another pass left the images that this one
+// renders into: an image bound to a unit while it is being drawn into is a feedback loop as soon
+// as a driver keeps a sampler of that unit in the program.
+void unbindTexture(int unit, GLenum target);
+
 // Prints "Framebuffer not complete: <status>" when the bound framebuffer is incomplete.
 // Returns whether it was complete.
 bool checkFramebuffer();
