@@ -338,6 +338,17 @@ TEST_F(PassTest, MotionBlurNeedsARealPreviousCameraAndFollowsItsMotion) {
     EXPECT_GT(changed, still.size() / 100);
 }
 
+TEST_F(PassTest, APostPassIntoAMinimisedWindowRaisesNoGlError) {
+    buildFloorScene();
+    renderCubesAndScene();
+    platform().framebufferSize = [] { return FramebufferSize{0, 0}; };
+    runPostProcessPass(mainCamera.viewProjectionMatrix(), glm::mat4(1.0f), 0.0f);
+    GLint viewport[4] = {-1, -1, -1, -1};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 0);
+    EXPECT_EQ(viewport[3], 0);
+}
+
 TEST_F(PassTest, FramesOfTheWholeDemoRaiseNoGlErrorAndNeverDrawIntoABoundTexture) {
     // The real start-up and frame code over the moments that switch modes and features:
     // PCF shadows (3 s), variance shadows (5 s), the water (31 s), wireframe (53 s). At every
