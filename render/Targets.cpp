@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <string>
 
 Targets targets;
 
@@ -45,10 +46,15 @@ bool settleColorFormat(const char* target,
     GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
     while (status != GL_FRAMEBUFFER_COMPLETE) {
         if (targets.colorFormat + 1 == kFloatColorFormats.size()) {
+            std::string formats;
+            for (std::size_t i = 0; i < kFloatColorFormats.size(); ++i) {
+                formats += i == 0 ? "" : i + 1 < kFloatColorFormats.size() ? ", " : " and ";
+                formats += kFloatColorFormats[i].name;
+            }
             std::printf(
-                "This driver cannot render into the %s in any of GL_RGB32F, GL_RGBA32F and "
-                "GL_RGBA16F (framebuffer status %u); Pelk cannot run on it.\n",
-                target, status);
+                "This driver cannot render into the %s in any of %s (framebuffer status %u); "
+                "Pelk cannot run on it.\n",
+                target, formats.c_str(), status);
             return false;
         }
         ++targets.colorFormat;
