@@ -129,8 +129,8 @@ void createCubeMapTarget(GLuint& framebuffer, GLuint& depthCube, GLuint& colorCu
 
     glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
     std::printf("%u\n", glGetError());
-    // The framebuffer has no attachments yet, so it cannot be complete here; the passes check
-    // it when they first attach the cubes.
+    // Nothing is attached here: createTargets() attaches the cubes to check the framebuffer,
+    // and the passes attach them again each frame.
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 

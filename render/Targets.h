@@ -85,7 +85,7 @@ bool createTargets();
 
 // Each frame, with the target's framebuffer bound: attaches both cubes, all six faces, at
 // level 0. The first time for a target it also checks the framebuffer and reports it when it is
-// incomplete (only now are there attachments to check).
+// incomplete.
 void attachCubeMapTarget(CubeMapTarget& target);
 
 // Unbinds whatever texture of that kind a texture unit holds, leaving that unit active. Each
