@@ -8,10 +8,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/Input.h"
 #include "camera/Camera.h"
 #include "core/Platform.h"
+#include "render/Capabilities.h"
 #include "render/PassTimer.h"
 #include "render/PostProcessPass.h"
 #include "render/Programs.h"
@@ -23,6 +26,22 @@
 #include "scene/Scene.h"
 
 const std::string appTitle = "Pelk";
+
+namespace {
+
+std::string glString(GLenum name) {
+    const auto* text = reinterpret_cast<const char*>(glGetString(name));
+    return text != nullptr ? text : "unknown";
+}
+
+// Ends the process at start-up, with the window and GLFW gone; what went wrong has been said.
+[[noreturn]] void endStartUp(int exitCode) {
+    std::fflush(stdout);
+    glfwTerminate();
+    std::exit(exitCode);
+}
+
+}  // namespace
 
 void initWindow() {
     glfwInit();
@@ -47,6 +66,14 @@ void initWindow() {
     GLint maxVertexAttribs = 0;
     glGetIntegerv(GL_MAX_VERTEX_ATTRIBS, &maxVertexAttribs);
     std::printf("GL_MAX_VERTEX_ATTRIBS:%d\n", maxVertexAttribs);
+    // A driver without what the stage files and passes use would only show a white window.
+    const std::vector<std::string> missing = missingCapabilities(queryGlCapabilities());
+    if (!missing.empty()) {
+        std::printf(
+            "%s\n",
+            capabilityRefusal(glString(GL_RENDERER), glString(GL_VERSION), missing).c_str());
+        endStartUp(kExitGlLacksFeatures);
+    }
 }
 
 void startUp() {
@@ -57,7 +84,8 @@ void startUp() {
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
     mainCamera.aspectRatio = 4.0f / 3.0f;
-    createTargets();
+    // With no colour format that the driver renders into, nothing could be drawn.
+    if (!createTargets()) endStartUp(kExitNoRenderableFormat);
     setConstantUniforms();
     loop.oldViewProjection = glm::mat4(1.0f);
     mainCamera.position = glm::vec3(20.5f, 2.2f, 8.0f);

@@ -8,11 +8,16 @@
 
 extern const std::string appTitle;  // "Pelk"
 
-// Start-up step 1: GLFW, the 1024 x 768 window, GLEW. Ends the process on failure
-// (-10, or GLEW's error code).
+// Exit codes of start-up failures besides GLFW's (-10) and GLEW's (its error code).
+inline constexpr int kExitGlLacksFeatures = -11;     // the driver lacks what the demo needs
+inline constexpr int kExitNoRenderableFormat = -12;  // no float colour format can be drawn into
+
+// Start-up step 1: GLFW, the 1024 x 768 window, GLEW, then what the driver offers. Ends the
+// process on failure: -10 without a window, GLEW's error code, or kExitGlLacksFeatures after
+// one line naming the renderer, its version and what it lacks.
 void initWindow();
 // Start-up steps 2 to 11, after initWindow(): programs, scene, uniforms, targets, camera,
-// timeline.
+// timeline. Ends the process with kExitNoRenderableFormat when no target can be made complete.
 void startUp();
 
 // The title for this frame, or nothing when it stays as it is. Updates frameCount's window

@@ -61,8 +61,7 @@ struct Reporting {
 bool compileStage(GLuint shader, const char* path, const std::string& source,
                   const Reporting& reporting) {
     if (reporting.printing()) std::printf("Compiling shader : %s\n", path);
-    const std::string text =
-        reporting.defines.empty() ? source : insertDefines(source, reporting.defines);
+    const std::string text = compiledStageText(source, reporting.defines);
     const char* chars = text.c_str();
     glShaderSource(shader, 1, &chars, nullptr);
     glCompileShader(shader);
@@ -151,6 +150,10 @@ std::uint32_t loadShaderProgram(const char* vertexPath, const char* tessControlP
                                 const char* fragmentPath) {
     return buildProgram(vertexPath, tessControlPath, tessEvaluationPath, geometryPath, fragmentPath,
                         Reporting{});
+}
+
+std::string compiledStageText(const std::string& source, std::string_view defines) {
+    return defines.empty() ? source : insertDefines(source, defines);
 }
 
 std::string insertDefines(const std::string& source, std::string_view defines) {

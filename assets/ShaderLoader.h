@@ -22,6 +22,10 @@ std::string readShaderSource(const char* path);
 // the compiler numbers every other line as it does without them.
 std::string insertDefines(const std::string& source, std::string_view defines);
 
+// The text a stage is compiled from: its file's source text (readShaderSource), with a variant's
+// `defines` inserted when there are any.
+std::string compiledStageText(const std::string& source, std::string_view defines);
+
 // Builds the same program as loadShaderProgram from the same stage files, each with `defines`
 // inserted after its #version line, and prints nothing. Returns 0, and the logs of what failed
 // in `log`, when a stage does not compile or the program does not link.

@@ -3,6 +3,8 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
+#include "core/FrameState.h"
+
 GLFWwindow* appWindow = nullptr;
 
 namespace {
@@ -12,6 +14,11 @@ Platform makeDefaultPlatform() {
     p.clock = [] { return glfwGetTime(); };
     p.keyDown = [](int key) { return appWindow && glfwGetKey(appWindow, key) == GLFW_PRESS; };
     p.glVersion = [] { return reinterpret_cast<const char*>(glGetString(GL_VERSION)); };
+    p.framebufferSize = [] {
+        FramebufferSize size{kWindowWidth, kWindowHeight};
+        if (appWindow != nullptr) glfwGetFramebufferSize(appWindow, &size.width, &size.height);
+        return size;
+    };
     return p;
 }
 
@@ -26,6 +33,8 @@ void resetPlatform() { currentPlatform = makeDefaultPlatform(); }
 double readClock() { return currentPlatform.clock(); }
 
 bool keyDown(int key) { return currentPlatform.keyDown(key); }
+
+FramebufferSize readFramebufferSize() { return currentPlatform.framebufferSize(); }
 
 bool glVersionAtLeast4() {
     const char* version = currentPlatform.glVersion();

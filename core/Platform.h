@@ -4,6 +4,12 @@
 
 struct GLFWwindow;
 
+// A framebuffer's size in pixels.
+struct FramebufferSize {
+    int width = 0;
+    int height = 0;
+};
+
 // The program's window; every GLFW call of the demo uses it. Null until initWindow().
 extern GLFWwindow* appWindow;
 
@@ -13,6 +19,9 @@ struct Platform {
     std::function<double()> clock;           // seconds since glfwInit (glfwGetTime)
     std::function<bool(int key)> keyDown;    // GLFW key code -> held in this frame
     std::function<const char*()> glVersion;  // the GL_VERSION string
+    // The window's framebuffer (glfwGetFramebufferSize): the window's size, or twice it on a
+    // scaled screen; 0 x 0 while minimised.
+    std::function<FramebufferSize()> framebufferSize;
 };
 
 // The seams in use. Call resetPlatform() to go back to GLFW and GL.
@@ -23,6 +32,8 @@ void resetPlatform();
 double readClock();
 // Asks the key seam whether a key (GLFW key code) is held.
 bool keyDown(int key);
+// Asks the framebuffer seam for the window's size in pixels.
+FramebufferSize readFramebufferSize();
 // The version test shared by the shader loader and draw(): the first byte of the GL_VERSION
 // string is '4' or greater. A missing string fails the test.
 bool glVersionAtLeast4();

@@ -42,14 +42,34 @@ bool flareOnScreen(const glm::mat4& viewProjection, glm::vec3 light) {
     return std::abs(ndc.x) < reach.x && std::abs(ndc.y) < reach.y;
 }
 
+Viewport pictureViewport(FramebufferSize framebuffer) {
+    const int width = std::max(framebuffer.width, 0);
+    const int height = std::max(framebuffer.height, 0);
+    Viewport view;
+    if (width * kWindowHeight > height * kWindowWidth) {
+        // Wider than 4:3: the full height, bars left and right.
+        view.height = height;
+        view.width = (2 * height * kWindowWidth + kWindowHeight) / (2 * kWindowHeight);
+    } else {
+        // Taller (or exactly 4:3): the full width, bars above and below.
+        view.width = width;
+        view.height = (2 * width * kWindowHeight + kWindowWidth) / (2 * kWindowWidth);
+    }
+    view.x = (width - view.width) / 2;
+    view.y = (height - view.height) / 2;
+    return view;
+}
+
 void runPostProcessPass(const glm::mat4& viewProjection, const glm::mat4& oldViewProjection,
                         float deltaTime) {
     const ShaderProgram& post = programs.postProgram;
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glViewport(0, 0, kWindowWidth, kWindowHeight);
+    // The window may have any size: the picture keeps 4:3 in it, the clear leaves black bars.
+    const Viewport view = pictureViewport(readFramebufferSize());
+    glViewport(view.x, view.y, view.width, view.height);
     const glm::mat4 inverse = glm::inverse(viewProjection);
     glUseProgram(post.program);
-    glViewport(0, 0, kWindowWidth, kWindowHeight);
+    glViewport(view.x, view.y, view.width, view.height);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 

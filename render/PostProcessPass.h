@@ -2,6 +2,8 @@
 
 #include <glm/glm.hpp>
 
+#include "core/Platform.h"
+
 // Flare and motion-blur settings handed to the post program every frame.
 inline constexpr int kMotionBlurSamples = 4;
 inline constexpr float kFlareRadius = 0.03f;
@@ -22,9 +24,20 @@ glm::vec2 lightRadiusOnScreen(const glm::mat4& viewProjection, glm::vec3 light);
 // the screen. Otherwise the post stage's visibility is 0 and there is no flare to draw.
 bool flareOnScreen(const glm::mat4& viewProjection, glm::vec3 light);
 
-// Once per frame, last, with polygons filled: draws the scene image onto the window as a
-// full-screen quad, with what the motion blur (this frame's and the previous frame's camera,
-// the time between them) and the light's flare need. Afterwards vertex attributes 0 to 3 are
-// disabled.
+// The part of a framebuffer that the 4:3 picture covers: as large as fits, centred, so that it
+// keeps its proportions at any window size and scale (black bars fill the rest); empty for an
+// empty framebuffer (a minimised window).
+struct Viewport {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+Viewport pictureViewport(FramebufferSize framebuffer);
+
+// Once per frame, last, with polygons filled: draws the scene image onto the window's
+// framebuffer, whatever its size, as a quad over pictureViewport(), with what the motion blur (this
+// frame's and the previous frame's camera, the time between them) and the light's flare need.
+// Afterwards vertex attributes 0 to 3 are disabled.
 void runPostProcessPass(const glm::mat4& viewProjection, const glm::mat4& oldViewProjection,
                         float deltaTime);

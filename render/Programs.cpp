@@ -236,6 +236,38 @@ const ShaderProgram& postProgramFor(bool motionBlur, bool flare) {
     return programFor(programs.postProgram, programs.postVariants, postDraw(motionBlur, flare));
 }
 
+std::vector<ProgramBuild> programBuilds() {
+    std::vector<ProgramBuild> builds;
+    auto add = [&](const char* name, const char* program, const StageFiles& files,
+                   const std::vector<VariantKey>* table) {
+        ProgramBuild build;
+        build.program = program;
+        const char* stages[] = {files.vertex, files.tessControl, files.tessEvaluation,
+                                files.geometry, files.fragment};
+        for (std::size_t s = 0; s < build.paths.size(); ++s) {
+            if (stages[s] != nullptr) build.paths[s] = stagePath(stages[s]);
+        }
+        if (table == nullptr) {
+            build.name = name;
+            builds.push_back(build);
+            return;
+        }
+        for (std::size_t v = 0; v < table->size(); ++v) {
+            build.name = std::string(name) + "-" + std::to_string(v + 1);
+            build.defines = variantDefines((*table)[v]);
+            builds.push_back(build);
+        }
+    };
+    add("shadow", "shadowProgram", kShadowStages, nullptr);
+    add("reflection", "reflectionProgram", kReflectionStages, nullptr);
+    add("scene", "sceneProgram", kSceneStages, nullptr);
+    add("post", "postProgram", kPostStages, nullptr);
+    add("reflection", "reflectionProgram", kReflectionStages, &reflectionVariantTable());
+    add("scene", "sceneProgram", kSceneStages, &sceneVariantTable());
+    add("post", "postProgram", kPostStages, &postVariantTable());
+    return builds;
+}
+
 void createPrograms() {
     programs.shadowProgram.program = buildProgram(kShadowStages);
     programs.reflectionProgram.program = buildProgram(kReflectionStages);

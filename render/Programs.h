@@ -130,6 +130,20 @@ void forEachBuild(const ShaderProgram& general, const std::vector<ShaderVariant>
     }
 }
 
+// One build of a pass's stage files: a program of the four, or a variant.
+struct ProgramBuild {
+    std::string name;                  // "scene", or "scene-3" for the third of its variants
+    std::string program;               // "sceneProgram"
+    std::string defines;               // the variant's #define lines; empty for the program itself
+    std::array<std::string, 5> paths;  // stage files in stage order; empty where it has none
+};
+inline constexpr std::array<const char*, 5> kStageNames = {
+    "vertex", "tessellation control", "tessellation evaluation", "geometry", "fragment"};
+
+// Every build that createPrograms() makes, in its order: the four programs, then the
+// reflection, scene and post variants.
+std::vector<ProgramBuild> programBuilds();
+
 // Start-up, right after the window: builds the four programs from the stage files in srcDir,
 // then, printing nothing, the variants (a variant that fails is reported once, with its
 // defines, and its draws fall back to the general program).

@@ -41,6 +41,8 @@ void renderReflectionPass() {
     const ShaderProgram& reflection = programs.reflectionProgram;
     CubeMapTarget& target = targets.reflectionCubeTarget;
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    // The scene pass left the reflection cube on its unit.
+    unbindTexture(kReflectionColorUnit, GL_TEXTURE_CUBE_MAP);
 
     const SceneObject& reflector = scene.sceneObjects[kReflectorIndex];
     const std::array<glm::mat4, 6> faceViews = cubeFaceViews(reflector.position);

@@ -55,6 +55,9 @@ void renderScenePass() {
     const ShaderProgram& sceneProgram = programs.sceneProgram;
     glViewport(0, 0, kSceneTargetSize, kSceneTargetSize);
     glBindFramebuffer(GL_FRAMEBUFFER, targets.sceneTarget.framebuffer);
+    // The post pass left the scene images on its units.
+    unbindTexture(kSceneColorUnit, GL_TEXTURE_2D);
+    unbindTexture(kSceneDepthUnit, GL_TEXTURE_2D);
 
     const glm::vec3 light = lightCube().position;
     forEachBuild(sceneProgram, programs.sceneVariants, [&](const ShaderProgram& build) {

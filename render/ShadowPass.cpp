@@ -22,6 +22,9 @@ void beginShadowPass() {
     const ShaderProgram& shadow = programs.shadowProgram;
     CubeMapTarget& target = targets.shadowCubeTarget;
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    // The scene pass left the shadow cubes on their units.
+    unbindTexture(kShadowDepthUnit, GL_TEXTURE_CUBE_MAP);
+    unbindTexture(kShadowColorUnit, GL_TEXTURE_CUBE_MAP);
 
     const glm::vec3 light = lightCube().position;
     const std::array<glm::mat4, 6> faceMatrices =

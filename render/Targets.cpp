@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <string>
 
 Targets targets;
 
@@ -35,7 +37,61 @@ void limitToSampledLevels(int levels = kCubeMapSampledLevels) {
 #endif
 }
 
+const ColorFormat& colorFormatInUse() { return kFloatColorFormats[targets.colorFormat]; }
+
+// With a target's images attached to the bound framebuffer: while it is not complete, allocates
+// its colour image again in the next float format. Says so once when the format in use changes;
+// returns false, after saying why, when no format is left.
+bool settleColorFormat(const char* target,
+                       const std::function<void(const ColorFormat&)>& allocate) {
+    const std::size_t before = targets.colorFormat;
+    GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    while (status != GL_FRAMEBUFFER_COMPLETE) {
+        if (targets.colorFormat + 1 == kFloatColorFormats.size()) {
+            std::string formats;
+            for (std::size_t i = 0; i < kFloatColorFormats.size(); ++i) {
+                formats += i == 0 ? "" : i + 1 < kFloatColorFormats.size() ? ", " : " and ";
+                formats += kFloatColorFormats[i].name;
+            }
+            std::printf(
+                "This driver cannot render into the %s in any of %s (framebuffer status %u); "
+                "Pelk cannot run on it.\n",
+                target, formats.c_str(), status);
+            return false;
+        }
+        ++targets.colorFormat;
+        allocate(colorFormatInUse());
+        status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    }
+    if (targets.colorFormat != before) {
+        std::printf(
+            "This driver cannot render into %s; the %s and the colour images after it use %s "
+            "instead.\n",
+            kFloatColorFormats[before].name, target, colorFormatInUse().name);
+    }
+    return true;
+}
+
+// Attaches a new cube target's images and settles its colour format.
+bool settleCubeMapTarget(const CubeMapTarget& target, const char* name) {
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    glFramebufferTexture(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, target.depthCube, 0);
+    glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, target.colorCube, 0);
+    const bool settled = settleColorFormat(name, [&](const ColorFormat& color) {
+        glBindTexture(GL_TEXTURE_CUBE_MAP, target.colorCube);
+        allocateCubeFaces(color.internalFormat, color.format, GL_FLOAT);
+        glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+    });
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    return settled;
+}
+
 }  // namespace
+
+void unbindTexture(int unit, GLenum target) {
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    glBindTexture(target, 0);
+}
 
 bool checkFramebuffer() {
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) return true;
@@ -47,14 +103,19 @@ void createCubeMapTarget(GLuint& framebuffer, GLuint& depthCube, GLuint& colorCu
     glGenFramebuffers(1, &framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
 
+    // Anisotropy exists only with its extension; without it the names are invalid enums.
+    const bool anisotropic =
+        GLEW_EXT_texture_filter_anisotropic || GLEW_ARB_texture_filter_anisotropic;
     GLfloat maxAnisotropy = 1.0f;
     glGenTextures(1, &depthCube);
     glBindTexture(GL_TEXTURE_CUBE_MAP, depthCube);
     setWrap(GL_TEXTURE_CUBE_MAP, GL_REPEAT);
     setFilters(GL_TEXTURE_CUBE_MAP, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST);
-    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
-    maxAnisotropy = std::min(maxAnisotropy, kCubeMapAnisotropyLimit);
-    glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
+    if (anisotropic) {
+        glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
+        maxAnisotropy = std::min(maxAnisotropy, kCubeMapAnisotropyLimit);
+        glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
+    }
     allocateCubeFaces(GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_UNSIGNED_BYTE);
     limitToSampledLevels();
 
@@ -62,17 +123,20 @@ void createCubeMapTarget(GLuint& framebuffer, GLuint& depthCube, GLuint& colorCu
     glBindTexture(GL_TEXTURE_CUBE_MAP, colorCube);
     setWrap(GL_TEXTURE_CUBE_MAP, GL_CLAMP_TO_EDGE);
     setFilters(GL_TEXTURE_CUBE_MAP, GL_LINEAR, GL_LINEAR);
-    glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
-    allocateCubeFaces(GL_RGB32F, GL_RGB, GL_FLOAT);
+    if (anisotropic) {
+        glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
+    }
+    allocateCubeFaces(colorFormatInUse().internalFormat, colorFormatInUse().format, GL_FLOAT);
     limitToSampledLevels();
 
+    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
     std::printf("%u\n", glGetError());
-    // The framebuffer has no attachments yet, so it cannot be complete here; the passes check
-    // it when they first attach the cubes.
+    // Nothing is attached here: createTargets() attaches the cubes to check the framebuffer,
+    // and the passes attach them again each frame.
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-void createSceneTarget() {
+bool createSceneTarget() {
     SceneTarget& scene = targets.sceneTarget;
     glGenFramebuffers(1, &scene.framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, scene.framebuffer);
@@ -90,13 +154,18 @@ void createSceneTarget() {
     glBindTexture(GL_TEXTURE_2D, scene.colorTexture);
     setWrap(GL_TEXTURE_2D, GL_CLAMP_TO_EDGE);
     setFilters(GL_TEXTURE_2D, GL_LINEAR, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB32F, kSceneTargetSize, kSceneTargetSize, 0, GL_RGB,
-                 GL_FLOAT, nullptr);
+    auto allocate = [](const ColorFormat& color) {
+        glTexImage2D(GL_TEXTURE_2D, 0, color.internalFormat, kSceneTargetSize, kSceneTargetSize, 0,
+                     color.format, GL_FLOAT, nullptr);
+    };
+    allocate(colorFormatInUse());
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, scene.colorTexture,
                            0);
 
-    checkFramebuffer();
+    const bool settled = settleColorFormat("scene image", allocate);
+    glBindTexture(GL_TEXTURE_2D, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    return settled;
 }
 
 void createQuadBuffer() {
@@ -108,13 +177,15 @@ void createQuadBuffer() {
     std::printf("%u\n", glGetError());
 }
 
-void createTargets() {
+bool createTargets() {
     glGetError();  // drop whatever start-up left pending; the numbers below are ours
     CubeMapTarget& shadow = targets.shadowCubeTarget;
     createCubeMapTarget(shadow.framebuffer, shadow.depthCube, shadow.colorCube);
+    if (!settleCubeMapTarget(shadow, "shadow cube")) return false;
     CubeMapTarget& reflection = targets.reflectionCubeTarget;
     createCubeMapTarget(reflection.framebuffer, reflection.depthCube, reflection.colorCube);
-    createSceneTarget();
+    if (!settleCubeMapTarget(reflection, "reflection cube")) return false;
+    if (!createSceneTarget()) return false;
     createQuadBuffer();
     // Soft shadows read the moments averaged over 4 x 4 to 8 x 8 texels, from the levels that
     // the scene pass rebuilds every frame, filtered within and between levels.
@@ -122,6 +193,7 @@ void createTargets() {
     limitToSampledLevels(kShadowMomentsLevels);
     glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+    return true;
 }
 
 void attachCubeMapTarget(CubeMapTarget& target) {

@@ -2,6 +2,9 @@
 
 #include <GL/glew.h>
 
+#include <array>
+#include <cstddef>
+
 // Sizes of the off-screen images.
 inline constexpr int kCubeFaceSize = 512;      // each face of the shadow and reflection cubes
 inline constexpr int kSceneTargetSize = 1024;  // the square scene image
@@ -28,6 +31,19 @@ inline constexpr int kObjectTextureUnit = 10;
 inline constexpr int kShadowColorUnit = 11;
 inline constexpr int kReflectionColorUnit = 12;
 
+// The float formats of the colour images, in order of preference. GL does not require
+// GL_RGB32F to be colour-renderable, and some drivers refuse it as an attachment; the first
+// format in which every target is complete is used.
+struct ColorFormat {
+    GLint internalFormat;
+    GLenum format;  // of the empty upload (its type is GL_FLOAT)
+    const char* name;
+};
+inline constexpr std::array<ColorFormat, 3> kFloatColorFormats = {
+    {{GL_RGB32F, GL_RGB, "GL_RGB32F"},
+     {GL_RGBA32F, GL_RGBA, "GL_RGBA32F"},
+     {GL_RGBA16F, GL_RGBA, "GL_RGBA16F"}}};
+
 // A layered render target: a depth cube and a float colour cube, attached by the pass that
 // renders into it.
 struct CubeMapTarget {
@@ -49,27 +65,38 @@ struct Targets {
     CubeMapTarget shadowCubeTarget;      // shadowDepthCube, shadowColorCube
     CubeMapTarget reflectionCubeTarget;  // reflectionDepthCube, reflectionColorCube
     SceneTarget sceneTarget;
-    GLuint quadBuffer = 0;  // four 2D vertices of a full-screen triangle strip
+    GLuint quadBuffer = 0;        // four 2D vertices of a full-screen triangle strip
+    std::size_t colorFormat = 0;  // the colour images' format: an index of kFloatColorFormats
 };
 
 extern Targets targets;
 
-// Start-up: one framebuffer and its two cube textures (nothing attached yet). Prints the pending
-// GL error number.
+// Start-up: one framebuffer and its two cube textures (nothing attached yet), the colour cube in
+// the colour format in use. Prints the pending GL error number.
 void createCubeMapTarget(GLuint& framebuffer, GLuint& depthCube, GLuint& colorCube);
-// Start-up: the scene framebuffer with its depth and colour textures attached; reports an
-// incomplete framebuffer.
-void createSceneTarget();
+// Start-up: the scene framebuffer with its depth and colour textures attached, in the colour
+// format in use or the next one that the driver renders into. Returns false, after a message,
+// when none does.
+bool createSceneTarget();
 // Start-up: the full-screen quad's vertex buffer. Prints the pending GL error number.
 void createQuadBuffer();
-// Start-up: all of the above, in order, for the global targets; then the shadow moments cube
-// is given its second level, read through its mipmaps.
-void createTargets();
+// Start-up: all of the above, in order, for the global targets; each cube target is attached
+// and given the first colour format that makes it complete. Says once when that is not
+// GL_RGB32F. Then the shadow moments cube gets its levels, read through its mipmaps. Returns
+// false, after a plain message, when a target is complete in none of kFloatColorFormats:
+// nothing could be drawn.
+bool createTargets();
 
 // Each frame, with the target's framebuffer bound: attaches both cubes, all six faces, at
 // level 0. The first time for a target it also checks the framebuffer and reports it when it is
-// incomplete (only now are there attachments to check).
+// incomplete.
 void attachCubeMapTarget(CubeMapTarget& target);
+
+// Unbinds whatever texture of that kind a texture unit holds, leaving that unit active. Each
+// pass calls it before drawing, for the units where another pass left the images that this one
+// renders into: an image bound to a unit while it is being drawn into is a feedback loop as soon
+// as a driver keeps a sampler of that unit in the program.
+void unbindTexture(int unit, GLenum target);
 
 // Prints "Framebuffer not complete: <status>" when the bound framebuffer is incomplete.
 // Returns whether it was complete.

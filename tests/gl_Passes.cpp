@@ -3,8 +3,10 @@
 #include <GL/glew.h>
 
 #include <algorithm>
+#include <functional>
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "render/PassTimer.h"
 #include "render/PostProcessPass.h"
 #include "scene/Scene.h"
+#include "support/DrawHook.h"
 #include "support/PipelineFixture.h"
 
 namespace {
@@ -61,6 +64,57 @@ glm::mat4 uniformMatrix(GLuint program, GLint location) {
     glGetUniformfv(program, location, glm::value_ptr(m));
     return m;
 }
+
+// The textures bound to any unit, as 2D or cube textures, that are also attached to the
+// framebuffer being drawn into, each as "texture T on unit U drawing into F".
+std::vector<std::string> imagesBoundWhereDrawn() {
+    GLint framebuffer = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &framebuffer);
+    if (framebuffer == 0) return {};
+    std::vector<GLint> attached;
+    for (GLenum attachment : {GL_COLOR_ATTACHMENT0, GL_DEPTH_ATTACHMENT}) {
+        GLint type = GL_NONE;
+        glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, attachment,
+                                              GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE, &type);
+        if (type != GL_TEXTURE) continue;
+        GLint name = 0;
+        glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, attachment,
+                                              GL_FRAMEBUFFER_ATTACHMENT_OBJECT_NAME, &name);
+        attached.push_back(name);
+    }
+    const std::string target =
+        framebuffer == GLint(targets.shadowCubeTarget.framebuffer)       ? "the shadow cube"
+        : framebuffer == GLint(targets.reflectionCubeTarget.framebuffer) ? "the reflection cube"
+        : framebuffer == GLint(targets.sceneTarget.framebuffer)
+            ? "the scene image"
+            : "framebuffer " + std::to_string(framebuffer);
+    GLint active = 0;
+    GLint units = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+    glGetIntegerv(GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS, &units);
+    std::vector<std::string> found;
+    for (GLint unit = 0; unit < units; ++unit) {
+        glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+        for (GLenum binding : {GL_TEXTURE_BINDING_2D, GL_TEXTURE_BINDING_CUBE_MAP}) {
+            GLint bound = 0;
+            glGetIntegerv(binding, &bound);
+            if (bound != 0 && std::find(attached.begin(), attached.end(), bound) != attached.end())
+                found.push_back("texture " + std::to_string(bound) + " on unit " +
+                                std::to_string(unit) + " drawing into " + target);
+        }
+    }
+    glActiveTexture(static_cast<GLenum>(active));
+    return found;
+}
+
+// Looks at the GL state before each draw while alive.
+class DrawWatch {
+public:
+    explicit DrawWatch(std::function<void()> check) { setBeforeDraw(std::move(check)); }
+    ~DrawWatch() { setBeforeDraw({}); }
+    DrawWatch(const DrawWatch&) = delete;
+    DrawWatch& operator=(const DrawWatch&) = delete;
+};
 
 void expectNear(const glm::mat4& a, const glm::mat4& b, float tolerance) {
     for (int c = 0; c < 4; ++c) {
@@ -284,19 +338,44 @@ TEST_F(PassTest, MotionBlurNeedsARealPreviousCameraAndFollowsItsMotion) {
     EXPECT_GT(changed, still.size() / 100);
 }
 
-TEST_F(PassTest, FramesOfTheWholeDemoRaiseNoGlError) {
+TEST_F(PassTest, APostPassIntoAMinimisedWindowRaisesNoGlError) {
+    buildFloorScene();
+    renderCubesAndScene();
+    platform().framebufferSize = [] { return FramebufferSize{0, 0}; };
+    runPostProcessPass(mainCamera.viewProjectionMatrix(), glm::mat4(1.0f), 0.0f);
+    GLint viewport[4] = {-1, -1, -1, -1};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 0);
+    EXPECT_EQ(viewport[3], 0);
+}
+
+TEST_F(PassTest, FramesOfTheWholeDemoRaiseNoGlErrorAndNeverDrawIntoABoundTexture) {
     // The real start-up and frame code over the moments that switch modes and features:
-    // PCF shadows (3 s), variance shadows (5 s), the water (31 s), wireframe (53 s).
+    // PCF shadows (3 s), variance shadows (5 s), the water (31 s), wireframe (53 s). At every
+    // draw, no texture that the framebuffer being drawn into holds may be bound to a unit,
+    // where a program could sample it (a feedback loop, undefined in GL).
     static double clock = 0.0;
     platform().clock = [] { return clock; };
     platform().keyDown = [](int) { return false; };
     captureStdout([] { startUp(); });
-    for (double t : {0.5, 3.0, 5.0, 31.0, 53.0}) {
-        clock = t;
-        renderFrame(t);
+    std::set<std::string> feedback;
+    int draws = 0;
+    {
+        DrawWatch watch([&] {
+            ++draws;
+            for (const std::string& found : imagesBoundWhereDrawn()) feedback.insert(found);
+        });
+        for (double t : {0.5, 3.0, 5.0, 31.0, 53.0}) {
+            clock = t;
+            renderFrame(t);
+        }
     }
     EXPECT_EQ(scene.sceneObjects.size(), 21u);
     EXPECT_TRUE(loop.wireframe);
+    EXPECT_GT(draws, 100);  // the watch saw the passes' draws
+    std::string all;
+    for (const std::string& found : feedback) all += found + "\n";
+    EXPECT_TRUE(feedback.empty()) << all;
 }
 
 TEST_F(PassTest, EveryObjectOfTheSceneMeetsTheBuildOfItsKindWhereverTheLightIs) {

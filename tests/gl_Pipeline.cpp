@@ -81,7 +81,10 @@ TEST_F(GlTest, TargetsHaveTheSizesFormatsWrapsAndFiltersOfTheTextureTable) {
     ensurePipeline();
     for (const CubeMapTarget* cube : {&targets.shadowCubeTarget, &targets.reflectionCubeTarget}) {
         expectCube(cube->depthCube, GL_DEPTH_COMPONENT24, GL_REPEAT, GL_NEAREST_MIPMAP_NEAREST);
-        expectCube(cube->colorCube, GL_RGB32F, GL_CLAMP_TO_EDGE, GL_LINEAR);
+        // Soft shadows read the moments cube through its mipmaps.
+        const bool moments = cube == &targets.shadowCubeTarget;
+        expectCube(cube->colorCube, GL_RGB32F, GL_CLAMP_TO_EDGE,
+                   moments ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
     }
     expectSceneTexture(targets.sceneTarget.depthTexture, GL_DEPTH_COMPONENT24);
     expectSceneTexture(targets.sceneTarget.colorTexture, GL_RGB32F);

@@ -11,6 +11,7 @@
 
 #include "app/Loop.h"
 #include "assets/Paths.h"
+#include "assets/ShaderLoader.h"
 #include "camera/Camera.h"
 #include "render/PostProcessPass.h"
 #include "render/ReflectionPass.h"
@@ -254,5 +255,47 @@ TEST_F(VariantTest, AVariantThatDoesNotBuildIsReportedOnceAndItsDrawsUseTheGener
                   built.postProgram.program);
         EXPECT_NE(programFor(built.postProgram, built.postVariants, postDraw(false, flare)).program,
                   built.postProgram.program);
+    }
+}
+
+TEST_F(VariantTest, TheBuildListHoldsEveryProgramsStageTextsAsTheyWereCompiled) {
+    // What pelk-stages writes out for the outside compiler must be what GL was given: the
+    // builds in the order createPrograms() makes them, each stage's text as its shader's source.
+    std::vector<GLuint> made = {programs.shadowProgram.program, programs.reflectionProgram.program,
+                                programs.sceneProgram.program, programs.postProgram.program};
+    for (const auto* variants :
+         {&programs.reflectionVariants, &programs.sceneVariants, &programs.postVariants}) {
+        for (const ShaderVariant& variant : *variants) made.push_back(variant.program.program);
+    }
+    const std::vector<ProgramBuild> builds = programBuilds();
+    ASSERT_EQ(builds.size(), made.size());
+    constexpr GLenum kTypes[] = {GL_VERTEX_SHADER, GL_TESS_CONTROL_SHADER,
+                                 GL_TESS_EVALUATION_SHADER, GL_GEOMETRY_SHADER, GL_FRAGMENT_SHADER};
+    for (std::size_t b = 0; b < builds.size(); ++b) {
+        const ProgramBuild& build = builds[b];
+        GLuint shaders[5] = {};
+        GLsizei count = 0;
+        glGetAttachedShaders(made[b], 5, &count, shaders);
+        for (std::size_t s = 0; s < build.paths.size(); ++s) {
+            SCOPED_TRACE(build.name + ", " + kStageNames[s] + " stage");
+            std::string compiled;
+            bool attached = false;
+            for (GLsizei i = 0; i < count; ++i) {
+                GLint type = 0;
+                glGetShaderiv(shaders[i], GL_SHADER_TYPE, &type);
+                if (static_cast<GLenum>(type) != kTypes[s]) continue;
+                attached = true;
+                GLint length = 0;
+                glGetShaderiv(shaders[i], GL_SHADER_SOURCE_LENGTH, &length);
+                std::vector<char> source(static_cast<std::size_t>(std::max(length, 1)), '\0');
+                glGetShaderSource(shaders[i], length, nullptr, source.data());
+                compiled = source.data();
+            }
+            ASSERT_EQ(attached, !build.paths[s].empty());
+            if (!attached) continue;
+            EXPECT_EQ(compiled,
+                      compiledStageText(readShaderSource(build.paths[s].c_str()), build.defines));
+        }
+        EXPECT_EQ(build.defines.empty(), b < 4) << build.name;  // the four, then variants
     }
 }

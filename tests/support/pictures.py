@@ -1,6 +1,12 @@
 """Reads the capture tool's pictures and notes, and checks what a viewer would notice.
 
     pictures.py CHECK DIR [ARGS...]    exits 1 with a message when the check fails
+
+Two checks read a screenshot of the window alone, at any size (PNG, without notes):
+
+    pictures.py fills SHOT.png                 the picture reaches every edge of the window
+    pictures.py bars SHOT.png LEFT WIDTH       black bars left and right of columns
+                                               LEFT to LEFT + WIDTH - 1, the picture between
 """
 import struct
 import sys
@@ -114,8 +120,54 @@ def shadow_points(picture):
     return shadow, beside
 
 
+class Shot:
+    """A screenshot: pixels only."""
+
+    def __init__(self, path):
+        self.width, self.height, self.rows = read_png(path)
+
+    def luminance(self, x, y):
+        r, g, b = self.rows[y][3 * x:3 * x + 3]
+        return 0.2126 * r + 0.7152 * g + 0.0722 * b
+
+    def column(self, x):
+        """Mean and peak luminance of a column, from every 8th row."""
+        values = [self.luminance(x, y) for y in range(0, self.height, 8)]
+        return sum(values) / len(values), max(values)
+
+    def row(self, y):
+        values = [self.luminance(x, y) for x in range(0, self.width, 8)]
+        return sum(values) / len(values), max(values)
+
+
+def check_shot(name, path, args):
+    shot = Shot(path)
+    size = f'{shot.width} x {shot.height}'
+    if name == 'fills':
+        # The sky along the top edge, the ground along the bottom, the picture at both sides.
+        top, bottom = shot.row(2)[0], shot.row(shot.height - 3)[0]
+        left, right = shot.column(2)[0], shot.column(shot.width - 3)[0]
+        check(top > 120 and min(bottom, left, right) > 25,
+              f'the picture fills the {size} window: mean luminance along the top {top:.0f}, '
+              f'bottom {bottom:.0f}, left {left:.0f}, right {right:.0f}')
+    elif name == 'bars':
+        first, width = int(args[0]), int(args[1])
+        bars = [shot.column(x)[1] for x in list(range(0, first)) +
+                list(range(first + width, shot.width))]
+        inside = [shot.column(x)[0] for x in (first + 1, first + width // 2, first + width - 2)]
+        check(max(bars, default=0) < 4 and min(inside) > 25,
+              f'{size}: black bars beside columns {first} to {first + width - 1} '
+              f'(brightest bar pixel {max(bars, default=0):.0f}), the picture between '
+              f'(column means {", ".join(f"{v:.0f}" for v in inside)})')
+    else:
+        fail('unknown check ' + name)
+
+
 def main():
     name, stem = sys.argv[1], sys.argv[2]
+    if name in ('fills', 'bars'):
+        check_shot(name, stem, sys.argv[3:])
+        return
     picture = Picture(stem)
     if (picture.width, picture.height) != (1024, 768):
         fail(f'{stem}.png is {picture.width} x {picture.height}, not 1024 x 768')
