@@ -80,6 +80,9 @@ void renderScenePass() {
     beginPass(PassId::Mipmaps);
     glGenerateMipmap(GL_TEXTURE_CUBE_MAP);
     bindCube(kShadowColorUnit, targets.shadowCubeTarget.colorCube);
+    // Only soft shadows read the moments' coarser levels: the other modes leave the rebuild
+    // with level 0 alone, which costs nothing.
+    limitShadowMomentsLevels(loop.shadowMode == 1);
     glGenerateMipmap(GL_TEXTURE_CUBE_MAP);
     bindCube(kReflectionColorUnit, targets.reflectionCubeTarget.colorCube);
     glGenerateMipmap(GL_TEXTURE_CUBE_MAP);

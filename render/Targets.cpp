@@ -88,6 +88,10 @@ bool settleCubeMapTarget(const CubeMapTarget& target, const char* name) {
 
 }  // namespace
 
+void limitShadowMomentsLevels(bool softShadows) {
+    limitToSampledLevels(softShadows ? kShadowMomentsLevels : kCubeMapSampledLevels);
+}
+
 void unbindTexture(int unit, GLenum target) {
     glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
     glBindTexture(target, 0);

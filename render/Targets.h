@@ -87,6 +87,10 @@ void createQuadBuffer();
 // nothing could be drawn.
 bool createTargets();
 
+// Each frame, with the shadow moments cube bound: its levels kShadowMomentsLevels when soft
+// shadows read them, otherwise level 0 alone (so that the mipmap rebuild has nothing to do).
+void limitShadowMomentsLevels(bool softShadows);
+
 // Each frame, with the target's framebuffer bound: attaches both cubes, all six faces, at
 // level 0. The first time for a target it also checks the framebuffer and reports it when it is
 // incomplete.
