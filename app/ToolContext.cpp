@@ -189,7 +189,8 @@ void openEglContext(ContextRequest request) {
         std::string listed;
         for (std::size_t i = 0; i < devices.info.size(); ++i) {
             anyGpu = anyGpu || !devices.info[i].software;
-            listed += (i == 0 ? "" : ", ") + describeDevice(devices, static_cast<int>(i));
+            listed += i == 0 ? "" : ", ";
+            listed += describeDevice(devices, static_cast<int>(i));
         }
         if (!anyGpu) failures.emplace_back("no EGL device is a GPU (" + listed + ")");
     }
@@ -211,12 +212,16 @@ void openEglContext(ContextRequest request) {
                 continue;
             }
             state.info.origin = attempt.origin;
-            state.info.detail = device ? name + "; " + version : version;
+            state.info.detail = device ? name + "; " : std::string();
+            state.info.detail += version;
             return;
         }
     }
     std::string line = "Could not create an OpenGL context through EGL";
-    for (std::size_t i = 0; i < failures.size(); ++i) line += (i == 0 ? ": " : "; ") + failures[i];
+    for (std::size_t i = 0; i < failures.size(); ++i) {
+        line += i == 0 ? ": " : "; ";
+        line += failures[i];
+    }
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
     std::exit(kExitNoContext);
