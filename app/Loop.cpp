@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/Input.h"
+#include "app/ToolContext.h"
 #include "camera/Camera.h"
 #include "core/Platform.h"
 #include "render/Capabilities.h"
@@ -34,9 +35,11 @@ std::string glString(GLenum name) {
     return text != nullptr ? text : "unknown";
 }
 
-// Ends the process at start-up, with the window and GLFW gone; what went wrong has been said.
+// Ends the process at start-up, with the window (or the tools' EGL context) and GLFW gone; what
+// went wrong has been said.
 [[noreturn]] void endStartUp(int exitCode) {
     std::fflush(stdout);
+    closeToolContext();
     glfwTerminate();
     std::exit(exitCode);
 }
@@ -56,8 +59,14 @@ void initWindow() {
     // Keys are read once a frame; sticky keys keep a tap shorter than a frame until it is read,
     // so that a quick press of F, Q or O is not lost when frames are slow.
     glfwSetInputMode(appWindow, GLFW_STICKY_KEYS, GLFW_TRUE);
+    initGl(GlewContext::GlxWindow);
+}
+
+void initGl(GlewContext context) {
     const GLenum result = glewInit();
-    if (result != GLEW_OK) {
+    // GLEW looks for GLX after loading GL's entry points; a context made through EGL has none.
+    const bool expected = context == GlewContext::WithoutGlx && result == GLEW_ERROR_NO_GLX_DISPLAY;
+    if (result != GLEW_OK && !expected) {
         std::cerr << reinterpret_cast<const char*>(glewGetErrorString(result));
         std::printf("Could not initialize GLEW-Context.");
         std::fflush(stdout);
@@ -109,7 +118,9 @@ std::optional<std::string> frameRateTitle(double currentTime) {
 
 void renderFrame(double currentTime) {
     loop.currentTime = currentTime;
-    if (auto title = frameRateTitle(currentTime)) glfwSetWindowTitle(appWindow, title->c_str());
+    // Without a window (the tools on EGL) the title is kept in the books all the same.
+    const std::optional<std::string> title = frameRateTitle(currentTime);
+    if (title && appWindow != nullptr) glfwSetWindowTitle(appWindow, title->c_str());
 
     // Input: the camera, the light and the switches move by the time since the last frame.
     loop.deltaTime = static_cast<float>(static_cast<float>(currentTime) - loop.previousTime);
@@ -165,8 +176,12 @@ void playTimelineFrame(double moment, const std::function<void(double)>& setCloc
 }
 
 void presentFrame() {
-    glfwSwapBuffers(appWindow);
-    glfwPollEvents();
+    if (appWindow != nullptr) {
+        glfwSwapBuffers(appWindow);
+        glfwPollEvents();
+    } else {
+        presentOffscreenFrame();
+    }
     loop.frameCount += 1;
 }
 
@@ -194,6 +209,7 @@ void runFrameLoop() {
 
 void shutDown() {
     glDeleteBuffers(1, &targets.quadBuffer);
+    closeToolContext();
     glfwTerminate();
     releaseAnimations();
 }

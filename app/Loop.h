@@ -16,6 +16,13 @@ inline constexpr int kExitNoRenderableFormat = -12;  // no float colour format c
 // process on failure: -10 without a window, GLEW's error code, or kExitGlLacksFeatures after
 // one line naming the renderer, its version and what it lacks.
 void initWindow();
+// What GLEW is initialised on: a GLX window's context, or one made without GLX (through EGL),
+// where GLEW loads GL's entry points and then reports that it finds no GLX display.
+enum class GlewContext { GlxWindow, WithoutGlx };
+// The rest of start-up step 1, once a context is current: GLEW, the "GL_MAX_VERTEX_ATTRIBS:"
+// line, then what the driver offers. Ends the process as initWindow() does. Without GLX, GLEW's
+// GLEW_ERROR_NO_GLX_DISPLAY is no failure; any other GLEW error is.
+void initGl(GlewContext context);
 // Start-up steps 2 to 11, after initWindow(): programs, scene, uniforms, targets, camera,
 // timeline. Ends the process with kExitNoRenderableFormat when no target can be made complete.
 void startUp();
@@ -42,7 +49,8 @@ void playTimelineFrame(double moment, const std::function<void(double)>& setCloc
 // Moments closer than this are one frame.
 inline constexpr double kSameMoment = 1e-6;
 
-// Frame step 10: swap, poll events, count the frame.
+// Frame step 10: swap, poll events, count the frame. Without a window (the tools on EGL), the
+// frame goes to the driver instead (presentOffscreenFrame()).
 void presentFrame();
 // Frame step 11: Escape held, or a close request.
 bool frameLoopShouldEnd();
@@ -53,5 +61,6 @@ inline constexpr double kMinimisedWaitSeconds = 0.1;
 // Reads the clock, renders and presents frames until frameLoopShouldEnd(); while the window is
 // minimised it draws nothing and waits for events instead.
 void runFrameLoop();
-// Deletes the quad buffer, ends GLFW and releases the timeline.
+// Deletes the quad buffer, closes the tools' EGL context where there is one, ends GLFW and
+// releases the timeline.
 void shutDown();

@@ -1,7 +1,6 @@
 #include "assets/Bmp.h"
 
 #include <GL/glew.h>
-#include <GLFW/glfw3.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,6 +8,7 @@
 #include <memory>
 
 #include "assets/Paths.h"
+#include "core/Platform.h"
 
 namespace {
 
@@ -141,7 +141,7 @@ BmpImage readImage(std::FILE* file, const BmpLayout& layout) {
 
 // The GL limit for a texture of the given kind, or kMaxBmpSide without a current context.
 int glTextureLimit(GLenum limitName) {
-    if (glfwGetCurrentContext() == nullptr) return kMaxBmpSide;
+    if (!glContextCurrent()) return kMaxBmpSide;
     GLint limit = 0;
     glGetIntegerv(limitName, &limit);
     return limit > 0 ? limit : kMaxBmpSide;

@@ -19,6 +19,7 @@ Platform makeDefaultPlatform() {
         if (appWindow != nullptr) glfwGetFramebufferSize(appWindow, &size.width, &size.height);
         return size;
     };
+    p.glContextCurrent = [] { return glfwGetCurrentContext() != nullptr; };
     return p;
 }
 
@@ -35,6 +36,8 @@ double readClock() { return currentPlatform.clock(); }
 bool keyDown(int key) { return currentPlatform.keyDown(key); }
 
 FramebufferSize readFramebufferSize() { return currentPlatform.framebufferSize(); }
+
+bool glContextCurrent() { return currentPlatform.glContextCurrent(); }
 
 bool glVersionAtLeast4() {
     const char* version = currentPlatform.glVersion();

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The benchmark tool, briefly: two measured frames at one moment; its table and its JSON carry
-# the renderer, the start-up time, the peak memory and a frame and GPU time per pass, and it
-# refuses bad options (and counting instructions outside callgrind). Run from the repository
-# root.
+# the renderer, where its context came from (the window with an X display, EGL without one), the
+# start-up time, the peak memory and a frame and GPU time per pass, and it refuses bad options
+# (and counting instructions outside callgrind). Run from the repository root.
 set -u
 
 build=${PELK_BUILD_DIR:?PELK_BUILD_DIR must name the build folder}
@@ -19,7 +19,6 @@ fail() {
 }
 
 [ -x "$bench" ] || fail "no pelk-bench in $build"
-[ -n "${DISPLAY:-}" ] || fail "DISPLAY is not set; run the suite through scripts/test"
 export LIBGL_ALWAYS_SOFTWARE=1
 
 for bad in "--frames 0" "--at -1" "--warmup x" "--json" "--bogus 1" "--count-instructions" \
@@ -35,6 +34,15 @@ timeout 240 "$bench" --at 12 --frames 2 --warmup 1 --json "$out/bench.json" >"$o
 
 number='[0-9]+\.[0-9]+'
 grep -Eq '^renderer: .+' "$out/bench.out" || fail "no renderer line"
+if [ -n "${DISPLAY:-}" ]; then
+    origin="GLX window" detail="DISPLAY $DISPLAY"
+    grep -qx "context: GLX window (DISPLAY $DISPLAY)" "$out/bench.out" || fail "not the window's context line"
+else
+    origin=$(sed -n 's/^context: \(EGL [a-z]*\) (.*)$/\1/p' "$out/bench.out")
+    detail=$(sed -n 's/^context: EGL [a-z]* (\(.*\))$/\1/p' "$out/bench.out")
+    [[ "$origin" == "EGL surfaceless" || "$origin" == "EGL device" ]] ||
+        fail "without a display, not an EGL context line: $(grep '^context' "$out/bench.out")"
+fi
 grep -Eq "^start-up to first presented frame: $number s" "$out/bench.out" || fail "no start-up time"
 grep -Eq "^peak resident memory: $number MiB" "$out/bench.out" || fail "no peak memory"
 # One row for the moment: CPU median and p95, then five GPU columns and their sum.
@@ -42,6 +50,8 @@ grep -Eq "^ +12\.00 \| +$number +$number \|( +$number){6}$" "$out/bench.out" ||
     fail "no table row for 12 s with numbers in every column"
 
 json=$(tr -d ' \n' <"$out/bench.json")
+[[ "$json" == *"\"contextOrigin\":\"${origin// /}\",\"contextDetail\":\"${detail// /}\""* ]] ||
+    fail "the JSON does not name the context '$origin ($detail)'"
 for key in renderer glVersion cpu startupToFirstFrameSeconds peakResidentMiB moments cpuFrameMs; do
     [[ "$json" == *"\"$key\":"* ]] || fail "the JSON has no \"$key\""
 done

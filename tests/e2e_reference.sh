@@ -4,7 +4,8 @@
 # are in tests/reference/captures.sh). On a mismatch the capture and a difference picture
 # (magenta: pixels beyond the threshold) stay in the output folder and their paths are printed.
 # After an intended change to the pictures, scripts/update-references makes new references.
-# Run from the repository root.
+# With an X display the captures are drawn in the tool's hidden window; without one (scripts/test
+# --headless) through EGL; the test checks that the tool said so. Run from the repository root.
 set -u
 
 build=${PELK_BUILD_DIR:?PELK_BUILD_DIR must name the build folder}
@@ -21,13 +22,17 @@ fail() {
 for tool in pelk-capture pelk-imgdiff; do
     [ -x "$build/$tool" ] || fail "no $tool in $build"
 done
-[ -n "${DISPLAY:-}" ] || fail "DISPLAY is not set; run the suite through scripts/test"
 # The references are pictures of Mesa's software rasteriser.
 export LIBGL_ALWAYS_SOFTWARE=1
 
 rm -rf "$out"
 mkdir -p "$out"
 pelk_capture_references "$build" "$out" || fail "the captures did not complete"
+# The way this run was meant to take: the window where there is a display, EGL where not.
+if [ -n "${DISPLAY:-}" ]; then expected="GLX window"; else expected="EGL "; fi
+context=$(sed -n 's/^context: //p' "$out/timeline.log")
+[[ "$context" == "$expected"* ]] || fail "the captures ran in '$context', not in a $expected context"
+say "context: $context"
 
 compare() {  # compare REFERENCE CANDIDATE DIFF
     "$build/pelk-imgdiff" "$1" "$2" --threshold "$PELK_REFERENCE_THRESHOLD" \

@@ -6,6 +6,9 @@
 //       driver that does not count those formats as colour-renderable.
 //   PELK_STRICT_NO_TESSELLATION=1   glPatchParameteri cannot be loaded: a driver that reports a
 //       4.x version but has no tessellation.
+//   PELK_STRICT_NO_GL_VERSION=1   glGetString cannot be loaded, so GLEW cannot read the GL
+//       version and fails with its error 1 (GLEW_ERROR_NO_GL_VERSION), on a GLX window's context
+//       or an EGL one alike (GLEW loads every entry point through glXGetProcAddressARB).
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <GL/glx.h>
@@ -45,10 +48,18 @@ F next(const char* name) {
 
 using GetProc = __GLXextFuncPtr (*)(const GLubyte*);
 
+bool switchedOn(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && std::strcmp(value, "1") == 0;
+}
+
 __GLXextFuncPtr lookUp(GetProc real, const GLubyte* name) {
-    const char* hidden = std::getenv("PELK_STRICT_NO_TESSELLATION");
-    if (hidden != nullptr && std::strcmp(hidden, "1") == 0 &&
-        std::strcmp(reinterpret_cast<const char*>(name), "glPatchParameteri") == 0) {
+    const char* function = reinterpret_cast<const char*>(name);
+    if (switchedOn("PELK_STRICT_NO_TESSELLATION") &&
+        std::strcmp(function, "glPatchParameteri") == 0) {
+        return nullptr;
+    }
+    if (switchedOn("PELK_STRICT_NO_GL_VERSION") && std::strcmp(function, "glGetString") == 0) {
         return nullptr;
     }
     return real(name);

@@ -3,6 +3,7 @@
 //
 //   pelk-bench [--at SECONDS ...] [--frames N] [--warmup N] [--json FILE]
 //              [--floor-stages DIR] [--count-instructions]
+//              [--context auto|glx|egl|surfaceless|device|gpu]
 //
 // After the start-up the tool presents the demo's first frame, then, for each moment (default
 // 3, 20, 45 and 60 s after the animation set-up), plays the timeline up to it and renders the
@@ -10,9 +11,12 @@
 // For each moment it reports the CPU wall time per frame (renderFrame up to the return of
 // presentFrame; median and p95) and the GPU time of the four passes and of the mipmap rebuilds
 // (GL_TIME_ELAPSED queries; "scene" excludes the mipmap rebuilds that lie inside it); for the
-// whole run the renderer, the time from process start to the first presented frame and the
-// peak resident memory. The window is the demo's, with the swap interval set to 0 so that a
-// display's refresh does not cap the figures.
+// whole run the renderer, where its context came from, the time from process start to the first
+// presented frame and the peak resident memory. Where an X display opens, the window is the
+// demo's, with the swap interval set to 0 so that a display's refresh does not cap the figures;
+// without one (or with --context and an EGL choice) the frames are drawn through EGL without a
+// window, into an off-screen framebuffer of the window's size (app/ToolContext.h), on a GPU
+// device where there is one.
 //
 // With --floor-stages DIR the tool also builds the programs from DIR/src (the same stage files
 // with every fragment stage writing a constant colour: the pipeline's floor) and alternates the
@@ -46,6 +50,7 @@
 
 #include "app/Loop.h"
 #include "app/StartFolder.h"
+#include "app/ToolContext.h"
 #include "assets/Paths.h"
 #include "core/Platform.h"
 #include "render/PassTimer.h"
@@ -69,12 +74,13 @@ struct Options {
     std::string jsonPath;
     std::string floorStages;         // a folder whose src/ holds the floor's stage files
     bool countInstructions = false;  // under callgrind: count the measured frames only
+    ContextRequest context = ContextRequest::Auto;
 };
 
 void usage() {
     std::fprintf(stderr,
                  "usage: pelk-bench [--at SECONDS ...] [--frames N] [--warmup N] [--json FILE]\n"
-                 "                  [--count-instructions]\n"
+                 "                  [--count-instructions] [--context CONTEXT]\n"
                  "  --at      a moment of the timeline to measure (repeatable; default 3 20 45 "
                  "60)\n"
                  "  --frames  measured frames per moment (default 20)\n"
@@ -85,7 +91,10 @@ void usage() {
                  "            and report the floor and the ratio to it\n"
                  "  --count-instructions  under valgrind's callgrind, count the instructions of\n"
                  "            the measured frames only, one dump per moment (scripts/bench\n"
-                 "            --instructions runs it and reads the dumps)\n");
+                 "            --instructions runs it and reads the dumps)\n"
+                 "  --context where the GL context comes from: auto (default: the window where\n"
+                 "            an X display opens, else egl), glx, egl (a GPU device, else\n"
+                 "            surfaceless, else a software device), surfaceless, device or gpu\n");
 }
 
 bool parseNumber(const char* text, double& value) {
@@ -116,6 +125,16 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         }
         if (arg == "--floor-stages") {
             options.floorStages = value;
+            continue;
+        }
+        if (arg == "--context") {
+            const std::optional<ContextRequest> request = parseContextRequest(value);
+            if (!request) {
+                std::fprintf(stderr, "pelk-bench: --context wants %s, got '%s'\n", kContextChoices,
+                             value);
+                return std::nullopt;
+            }
+            options.context = *request;
             continue;
         }
         const bool isNumber = parseNumber(value, number);
@@ -205,6 +224,7 @@ struct MomentResult {
 struct RunResult {
     std::string renderer;
     std::string version;
+    ContextInfo context;
     std::string cpu;
     unsigned cores = 0;
     std::string rasterThreads;  // LP_NUM_THREADS, where set
@@ -336,7 +356,8 @@ double floorRatio(const MomentResult& m) {
 }
 
 void printTable(const RunResult& r, const Options& options) {
-    std::printf("renderer: %s\nGL version: %s\n", r.renderer.c_str(), r.version.c_str());
+    std::printf("renderer: %s\nGL version: %s\ncontext: %s\n", r.renderer.c_str(),
+                r.version.c_str(), contextDescription(r.context).c_str());
     std::printf("machine: %s, %u cores, LP_NUM_THREADS %s\n", r.cpu.c_str(), r.cores,
                 r.rasterThreads.empty() ? "not set" : r.rasterThreads.c_str());
     std::printf("%d frames per moment, 1/30 s apart, after %d warm-up frames\n", options.frames,
@@ -444,8 +465,11 @@ bool writeJson(const std::string& path, const RunResult& r, const Options& optio
     std::ofstream out(path);
     if (!out) return false;
     out << "{\n  \"renderer\": " << jsonString(r.renderer)
-        << ",\n  \"glVersion\": " << jsonString(r.version) << ",\n  \"cpu\": " << jsonString(r.cpu)
-        << ",\n  \"cores\": " << r.cores << ",\n  \"lpNumThreads\": "
+        << ",\n  \"glVersion\": " << jsonString(r.version)
+        << ",\n  \"contextOrigin\": " << jsonString(contextOriginName(r.context.origin))
+        << ",\n  \"contextDetail\": " << jsonString(r.context.detail)
+        << ",\n  \"cpu\": " << jsonString(r.cpu) << ",\n  \"cores\": " << r.cores
+        << ",\n  \"lpNumThreads\": "
         << (r.rasterThreads.empty() ? "null" : jsonString(r.rasterThreads))
         << ",\n  \"frames\": " << options.frames << ",\n  \"warmupFrames\": " << options.warmup
         << ",\n  \"framesPerSecondOfClock\": " << static_cast<int>(1.0 / kFrameStep + 0.5)
@@ -533,8 +557,8 @@ int main(int argc, char** argv) {
     platform().clock = [] { return frameClock; };
     platform().keyDown = [](int) { return false; };
 
-    initWindow();
-    glfwSwapInterval(0);
+    openToolContext(options->context, false);
+    if (toolContext().origin == ContextOrigin::GlxWindow) glfwSwapInterval(0);
     startUp();  // the timeline starts at clock 0
     const std::vector<std::string> problems = pipelineProblems();
     if (!problems.empty()) {
@@ -550,6 +574,7 @@ int main(int argc, char** argv) {
     RunResult result;
     result.renderer = glString(GL_RENDERER);
     result.version = glString(GL_VERSION);
+    result.context = toolContext();
     result.cpu = cpuModel();
     result.cores = std::thread::hardware_concurrency();
     if (const char* threads = std::getenv("LP_NUM_THREADS")) result.rasterThreads = threads;

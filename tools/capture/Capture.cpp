@@ -4,6 +4,7 @@
 //   pelk-capture --at 3.0 [--at 20.0 ...] --out DIR [--shadow-mode N] [--wireframe]
 //                [--light X,Y,Z] [--step SECONDS] [--frames N [--time T]]
 //   pelk-capture --video FILE.mp4|FILE.webm [--fps N] [--from T] [--to T]    (Video.h)
+//   either with [--context auto|glx|egl|surfaceless|device|gpu]
 //
 // Times are seconds from the animation set-up. The timeline plays in frames --step seconds
 // apart (default 1/30), at multiples of the step from the set-up on, as a machine that draws a
@@ -14,6 +15,11 @@
 // median frame time. Next to each picture, frame-SS.SSS.txt notes the flags, the light and the
 // camera's view-projection matrix of that frame. Pictures and notes appear whole or not at all.
 //
+// Where an X display opens, the frames are drawn in the demo's window, hidden; without one (or
+// with --context and an EGL choice) in an EGL context without a window, into an off-screen
+// framebuffer of the window's size (app/ToolContext.h). After start-up the tool prints the
+// renderer, its GL version and where the context came from.
+//
 // Moments (--at, --time, --from, --to) are 0 to 86400 s, --step 1/240 s to 86400 s, --frames 1
 // to 100000, --shadow-mode 0, 1 or 2, --light three numbers from -1000 to 1000. Exit status:
 // 0 done; 1 a picture, note or video could not be written (nothing of it is left); 2 bad options
@@ -21,7 +27,6 @@
 // folder, a program that did not link, an incomplete target), so nothing is written.
 
 #include <GL/glew.h>
-#include <GLFW/glfw3.h>
 #include <stb_image_write.h>
 
 #include <algorithm>
@@ -37,9 +42,10 @@
 
 #include "app/Loop.h"
 #include "app/StartFolder.h"
+#include "app/ToolContext.h"
 #include "assets/Paths.h"
-#include "core/Platform.h"
 #include "camera/Camera.h"
+#include "core/Platform.h"
 #include "render/PipelineCheck.h"
 #include "scene/Scene.h"
 #include "tools/capture/Files.h"
@@ -71,6 +77,7 @@ struct Options {
     long frames = 0;
     std::optional<double> timingStart;
     double step = kFrameStep;
+    ContextRequest context = ContextRequest::Auto;
     VideoOptions video;
 };
 
@@ -80,6 +87,12 @@ void usage() {
                  "                    [--shadow-mode 0|1|2] [--wireframe] [--light X,Y,Z]\n"
                  "                    [--step SECONDS] [--frames N [--time SECONDS]]\n");
     std::fprintf(stderr, "%s", kVideoUsage);
+    std::fprintf(
+        stderr,
+        "  --context auto|glx|egl|surfaceless|device|gpu  where the GL context comes from:\n"
+        "            the hidden window on the X display (glx), or through EGL without\n"
+        "            one: a GPU device, else surfaceless, else a software device (egl),\n"
+        "            or only that platform; auto (default): glx where a display opens\n");
     std::fprintf(stderr,
                  "  Exit status: 0 done, 1 a write failed, 2 bad options, 3 no pipeline (run from\n"
                  "  another folder than the one with src/ and res/, or a stage file that does not\n"
@@ -157,6 +170,10 @@ bool parseOption(const std::string& arg, const char* value, Options& options) {
         std::snprintf(wants, sizeof wants, "seconds from 1/%d to %.0f", kMaxVideoFps,
                       kLatestMoment);
         if (!parseStep(value, options.step)) return badValue(arg, wants, value);
+    } else if (arg == "--context") {
+        const std::optional<ContextRequest> request = parseContextRequest(value);
+        if (!request) return badValue(arg, kContextChoices, value);
+        options.context = *request;
     } else if (arg == "--frames") {
         char wants[96];
         std::snprintf(wants, sizeof wants, "a whole number of frames from 1 to %ld",
@@ -239,6 +256,11 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     return options;
 }
 
+std::string glString(GLenum name) {
+    const auto* text = reinterpret_cast<const char*>(glGetString(name));
+    return text != nullptr ? text : "(unknown)";
+}
+
 // The clock the frame code reads: whatever the tool says it is.
 double frameClock = 0.0;
 
@@ -261,12 +283,10 @@ void playTimeline(double from, double to, double step) {
     advanceTimeline(from, to, step, [](double t) { frameClock = t; });
 }
 
-// The back buffer of the frame just rendered (before the swap) as PNG, top row first.
+// The window's picture of the frame just rendered (before it is presented) as PNG, top row
+// first.
 bool writeWindowPicture(std::FILE* file) {
-    std::vector<unsigned char> pixels(static_cast<std::size_t>(kWindowWidth) * kWindowHeight * 3);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kWindowWidth, kWindowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    const std::vector<unsigned char> pixels = readWindowPicture();
     stbi_flip_vertically_on_write(1);
     // stb's own file writer does not look at what fwrite says; this one does.
     struct Sink {
@@ -391,18 +411,18 @@ int main(int argc, char** argv) {
     if (!resourceFoldersHere()) return kExitNoPipeline;
     if (!options->outDir.empty() && !makeFolder(options->outDir)) return kExitBadInput;
     if (!options->video.path.empty() && !videoCanStart(options->video)) return kExitBadInput;
-    // A hidden window: the back buffer is still ours to read.
-    glfwInit();
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
     platform().clock = [] { return frameClock; };
     platform().keyDown = [](int) { return false; };
 
-    initWindow();
+    // A hidden window (its back buffer is still ours to read), or no window at all.
+    openToolContext(options->context, true);
     startUp();  // the timeline starts at clock 0
     if (!pipelineWhole()) {
         shutDown();
         return kExitNoPipeline;
     }
+    std::printf("renderer: %s\nGL version: %s\ncontext: %s\n", glString(GL_RENDERER).c_str(),
+                glString(GL_VERSION).c_str(), contextDescription(toolContext()).c_str());
     forcedShadowMode = options->shadowMode;
     forcedWireframe = options->wireframe;
     if (options->light) lightCube().setPosition(*options->light);

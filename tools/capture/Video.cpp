@@ -1,6 +1,5 @@
 #include "tools/capture/Video.h"
 
-#include <GL/glew.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -25,6 +24,7 @@
 #include <vector>
 
 #include "app/Loop.h"
+#include "app/ToolContext.h"
 #include "scene/Animation.h"
 #include "tools/capture/Files.h"
 
@@ -224,11 +224,9 @@ bool writeAll(int fd, const unsigned char* data, std::size_t size) {
     return true;
 }
 
-// The back buffer of the frame just rendered (before the swap), turned top row first.
-void readWindowPicture(std::vector<unsigned char>& bottomUp, std::vector<unsigned char>& topDown) {
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kWindowWidth, kWindowHeight, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+// The window's picture of the frame just rendered (before it is presented), top row first.
+void readTopDown(std::vector<unsigned char>& topDown) {
+    const std::vector<unsigned char> bottomUp = readWindowPicture();
     for (int row = 0; row < kWindowHeight; ++row) {
         std::memcpy(topDown.data() + static_cast<std::size_t>(row) * kRowBytes,
                     bottomUp.data() + static_cast<std::size_t>(kWindowHeight - 1 - row) * kRowBytes,
@@ -420,13 +418,12 @@ int recordVideo(const VideoOptions& options, const VideoFrameCode& frameCode) {
         presentFrame();
     }
 
-    std::vector<unsigned char> bottomUp(kFrameBytes);
     std::vector<unsigned char> topDown(kFrameBytes);
     const auto started = std::chrono::steady_clock::now();
     bool written = true;
     for (long k = first; k < end && written && stopSignal == 0; ++k) {
         frameCode.render(gridTime(k, fps));
-        readWindowPicture(bottomUp, topDown);
+        readTopDown(topDown);
         presentFrame();
         written = writeAll(encoder->input, topDown.data(), topDown.size());
         if (written) {
