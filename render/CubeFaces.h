@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <glm/glm.hpp>
 
 // The cube-map faces in layer order +X, -X, +Y, -Y, +Z, -Z: the direction each face looks in
@@ -18,3 +19,7 @@ std::array<glm::mat4, 6> cubeFaceViews(glm::vec3 eye);
 // given planes, times the face's view around `eye`.
 std::array<glm::mat4, 6> cubeFaceMatrices(const std::array<glm::mat4, 6>& views, float nearPlane,
                                           float farPlane);
+
+// The faces (bit k for face k) of a cube map around `eye` that may see something inside the box
+// spanned by `corners`: every face whose 90-degree view the box does not lie wholly outside of.
+std::uint8_t cubeFacesSeeing(glm::vec3 eye, const std::array<glm::vec3, 8>& corners);

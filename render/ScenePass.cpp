@@ -80,10 +80,9 @@ void renderScenePass() {
     beginPass(PassId::Mipmaps);
     glGenerateMipmap(GL_TEXTURE_CUBE_MAP);
     bindCube(kShadowColorUnit, targets.shadowCubeTarget.colorCube);
-    // Only soft shadows read the moments' coarser levels: the other modes leave the rebuild
-    // with level 0 alone, which costs nothing.
-    limitShadowMomentsLevels(loop.shadowMode == 1);
-    glGenerateMipmap(GL_TEXTURE_CUBE_MAP);
+    // Only soft shadows read the moments' coarser levels, rebuilt face by face where the
+    // shadows changed; in the other modes the stale faces wait.
+    if (loop.shadowMode == 1) rebuildStaleMomentFaces(targets.shadowCubeTarget);
     bindCube(kReflectionColorUnit, targets.reflectionCubeTarget.colorCube);
     glGenerateMipmap(GL_TEXTURE_CUBE_MAP);
     endPass(PassId::Mipmaps);

@@ -3,7 +3,10 @@
 #include <GL/glew.h>
 
 #include <array>
+#include <cstdint>
 #include <glm/gtc/type_ptr.hpp>
+#include <utility>
+#include <vector>
 
 #include "camera/Camera.h"
 #include "render/CubeFaces.h"
@@ -15,6 +18,54 @@ namespace {
 
 // "LICHT" is the light's own cube: it sits inside the light and would shadow everything.
 const char* const kLightName = "LICHT";
+
+// What the shadow cubes were last drawn from, to tell which faces a frame changes.
+struct Casters {
+    std::vector<GLuint> meshes;     // per scene object: its vertex buffer, which names its mesh
+    std::vector<glm::mat4> models;  // an identity where it was not drawn
+    std::vector<bool> drawn;
+    glm::vec3 light{0.0f};
+    GLuint program = 0;
+};
+Casters lastDrawn;
+
+std::array<glm::vec3, 8> worldBox(const Mesh& mesh, const glm::mat4& model) {
+    glm::vec3 low(0.0f);
+    glm::vec3 high(0.0f);
+    if (!mesh.vertices.empty()) {
+        low = high = mesh.vertices.front();
+        for (const glm::vec3& v : mesh.vertices) {
+            low = glm::min(low, v);
+            high = glm::max(high, v);
+        }
+    }
+    std::array<glm::vec3, 8> corners;
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        const glm::vec3 corner(i & 1 ? high.x : low.x, i & 2 ? high.y : low.y,
+                               i & 4 ? high.z : low.z);
+        corners[i] = glm::vec3(model * glm::vec4(corner, 1.0f));
+    }
+    return corners;
+}
+
+// The faces whose level 0 this frame's draws may change against the last frame's: those that
+// see a caster that moved, appeared or vanished (where it was and where it is), all of them
+// when the light, the program or the scene's objects changed.
+std::uint8_t changedFaces(const Casters& now) {
+    if (now.light != lastDrawn.light || now.program != lastDrawn.program ||
+        now.meshes != lastDrawn.meshes) {
+        return kAllCubeFaces;
+    }
+    std::uint8_t faces = 0;
+    for (std::size_t i = 0; i < now.models.size(); ++i) {
+        if (now.drawn[i] == lastDrawn.drawn[i] && now.models[i] == lastDrawn.models[i]) continue;
+        const Mesh& mesh = scene.sceneObjects[i];
+        if (lastDrawn.drawn[i])
+            faces |= cubeFacesSeeing(now.light, worldBox(mesh, lastDrawn.models[i]));
+        if (now.drawn[i]) faces |= cubeFacesSeeing(now.light, worldBox(mesh, now.models[i]));
+    }
+    return faces;
+}
 
 }  // namespace
 
@@ -45,13 +96,22 @@ void drawShadowCasters() {
     const glm::mat4 identity(1.0f);
     glUniformMatrix4fv(shadow.transToRef, 1, GL_FALSE, glm::value_ptr(identity));
 
+    Casters now;
+    now.light = lightCube().position;
+    now.program = shadow.program;
     for (const SceneObject& object : scene.sceneObjects) {
-        if (object.name == kLightName) continue;
+        const bool caster = object.name != kLightName;
+        now.meshes.push_back(object.vertexBuffer);
+        now.drawn.push_back(caster && object.visible);
+        now.models.push_back(caster && object.visible ? object.modelMatrix() : glm::mat4(1.0f));
+        if (!caster) continue;
         object.bindAttributes(false);
         const glm::mat4 model = object.modelMatrix();
         glUniform3fv(shadow.cameraPosWorld, 1, glm::value_ptr(mainCamera.position));
         glUniformMatrix4fv(shadow.modelMatrix, 1, GL_FALSE, glm::value_ptr(model));
         object.draw(false);
     }
+    targets.shadowCubeTarget.staleFaces |= changedFaces(now);
+    lastDrawn = std::move(now);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }

@@ -29,11 +29,9 @@ void allocateCubeFaces(GLint internalFormat, GLenum format, GLenum type) {
 
 // The stage files read every cube at level 0 only (explicit level 0 or zero gradients), so the
 // per-frame mipmap rebuild of the scene pass has nothing to build below it.
-void limitToSampledLevels(int levels = kCubeMapSampledLevels) {
+void limitToSampledLevels() {
 #ifndef PELK_STRAIGHTFORWARD
-    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_LEVEL, levels - 1);
-#else
-    static_cast<void>(levels);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_LEVEL, kCubeMapSampledLevels - 1);
 #endif
 }
 
@@ -72,6 +70,29 @@ bool settleColorFormat(const char* target,
     return true;
 }
 
+// Soft shadows read the moments averaged over 8 x 8 texels, from the coarsest level of the
+// moments cube, filtered within that level (one lookup, not two). The cube gets its levels in
+// the colour format now settled, and framebuffers through which the scene pass rebuilds the
+// mipmaps of the faces whose shadows changed, leaving the others: building a face's levels
+// costs about a sixth of the whole cube's.
+void giveMomentsTheirLevels(CubeMapTarget& target) {
+    const ColorFormat& color = colorFormatInUse();
+    glBindTexture(GL_TEXTURE_CUBE_MAP, target.colorCube);
+    for (GLint level = 1; level < kShadowMomentsLevels; ++level) {
+        for (GLenum face = 0; face < 6; ++face) {
+            glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, level, color.internalFormat,
+                         kCubeFaceSize >> level, kCubeFaceSize >> level, 0, color.format, GL_FLOAT,
+                         nullptr);
+        }
+    }
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_LEVEL, kShadowMomentsLevels - 1);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+    glGenFramebuffers(1, &target.mipmapSource);
+    glGenFramebuffers(1, &target.mipmapDestination);
+    target.staleFaces = kAllCubeFaces;
+}
+
 // Attaches a new cube target's images and settles its colour format.
 bool settleCubeMapTarget(const CubeMapTarget& target, const char* name) {
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
@@ -88,8 +109,29 @@ bool settleCubeMapTarget(const CubeMapTarget& target, const char* name) {
 
 }  // namespace
 
-void limitShadowMomentsLevels(bool softShadows) {
-    limitToSampledLevels(softShadows ? kShadowMomentsLevels : kCubeMapSampledLevels);
+void rebuildStaleMomentFaces(CubeMapTarget& target) {
+    if (target.staleFaces == 0) return;
+    // Each level from the one before it: a filtered blit to half the size averages 2 x 2 texels.
+    // The caller's framebuffer is bound again afterwards.
+    GLint previous = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &previous);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, target.mipmapSource);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target.mipmapDestination);
+    for (GLenum face = 0; face < 6; ++face) {
+        if ((target.staleFaces & (1u << face)) == 0) continue;
+        const GLenum image = GL_TEXTURE_CUBE_MAP_POSITIVE_X + face;
+        for (GLint level = 1; level < kShadowMomentsLevels; ++level) {
+            glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, image,
+                                   target.colorCube, level - 1);
+            glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, image,
+                                   target.colorCube, level);
+            const GLint from = kCubeFaceSize >> (level - 1);
+            glBlitFramebuffer(0, 0, from, from, 0, 0, from / 2, from / 2, GL_COLOR_BUFFER_BIT,
+                              GL_LINEAR);
+        }
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(previous));
+    target.staleFaces = 0;
 }
 
 void unbindTexture(int unit, GLenum target) {
@@ -191,12 +233,7 @@ bool createTargets() {
     if (!settleCubeMapTarget(reflection, "reflection cube")) return false;
     if (!createSceneTarget()) return false;
     createQuadBuffer();
-    // Soft shadows read the moments averaged over 4 x 4 to 8 x 8 texels, from the levels that
-    // the scene pass rebuilds every frame, filtered within and between levels.
-    glBindTexture(GL_TEXTURE_CUBE_MAP, shadow.colorCube);
-    limitToSampledLevels(kShadowMomentsLevels);
-    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+    giveMomentsTheirLevels(shadow);
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
 // Sizes of the off-screen images.
 inline constexpr int kCubeFaceSize = 512;      // each face of the shadow and reflection cubes
@@ -17,11 +18,14 @@ inline constexpr int kSceneTargetSize = 1024;  // the square scene image
 inline constexpr float kCubeMapAnisotropyLimit = 1.0f;
 
 // Mipmap levels of the cube maps that the stage files sample: level 0 of the depth cubes and
-// the reflection cube; the first four levels of the shadow moments cube (soft shadows average
-// the moments over up to 8 x 8 texels). The cubes are limited to them, so that the scene pass's
-// per-frame mipmap rebuild builds nothing unused.
+// the reflection cube; the first four levels of the shadow moments cube (soft shadows read the
+// fourth, the moments averaged over 8 x 8 texels; the two before it make the chain). The cubes are
+// limited to them, so that the scene pass's per-frame mipmap rebuild builds nothing unused.
 inline constexpr int kCubeMapSampledLevels = 1;
 inline constexpr int kShadowMomentsLevels = 4;
+
+// Bit k stands for cube face k.
+inline constexpr std::uint8_t kAllCubeFaces = 0x3f;
 
 // Texture units shared by the passes; the stage files bind their samplers to the same numbers.
 inline constexpr int kSceneDepthUnit = 7;
@@ -51,6 +55,12 @@ struct CubeMapTarget {
     GLuint depthCube = 0;
     GLuint colorCube = 0;
     bool checked = false;  // completeness reported once, at the first attachment
+    // The shadow moments cube only: two framebuffers that rebuild one face's mipmaps at a time,
+    // each level from the one before, and the faces (bit k for face k) whose level 0 may have
+    // changed since their mipmaps were last built.
+    GLuint mipmapSource = 0;
+    GLuint mipmapDestination = 0;
+    std::uint8_t staleFaces = kAllCubeFaces;
 };
 
 // The camera's view: a square depth and float colour image.
@@ -82,14 +92,16 @@ bool createSceneTarget();
 void createQuadBuffer();
 // Start-up: all of the above, in order, for the global targets; each cube target is attached
 // and given the first colour format that makes it complete. Says once when that is not
-// GL_RGB32F. Then the shadow moments cube gets its levels, read through its mipmaps. Returns
+// GL_RGB32F. Then the shadow moments cube gets its levels and the framebuffers that rebuild them.
+// Returns
 // false, after a plain message, when a target is complete in none of kFloatColorFormats:
 // nothing could be drawn.
 bool createTargets();
 
-// Each frame, with the shadow moments cube bound: its levels kShadowMomentsLevels when soft
-// shadows read them, otherwise level 0 alone (so that the mipmap rebuild has nothing to do).
-void limitShadowMomentsLevels(bool softShadows);
+// Each frame in which soft shadows read the moments: rebuilds the mipmaps of the moments cube's
+// stale faces only (a face whose casters did not change holds the same level 0 as when its
+// mipmaps were built), and marks them fresh. Leaves the bound framebuffer as it found it.
+void rebuildStaleMomentFaces(CubeMapTarget& target);
 
 // Each frame, with the target's framebuffer bound: attaches both cubes, all six faces, at
 // level 0. The first time for a target it also checks the framebuffer and reports it when it is

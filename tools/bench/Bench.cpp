@@ -510,7 +510,12 @@ bool buildFloorPrograms(const std::string& dir, Bench& bench) {
     lookUpUniforms();
     setConstantUniforms();
     std::filesystem::current_path(here, error);
-    const Programs floor = programs;
+    Programs floor = programs;
+    // The floor keeps the demo's shadow program: its fragment stage only stores the moments
+    // that the soft shadows' mipmaps are built from. With it, both kinds of frame write the same
+    // moments, so both rebuild the mipmaps of the same faces (those whose casters moved)
+    // instead of all of them at every change of program, as a frame of the demo alone does.
+    floor.shadowProgram = own.shadowProgram;
     programs = own;
     bench.setFloorPrograms(floor);
     return true;
