@@ -25,7 +25,6 @@ struct ToolContextState {
     EGLDisplay display = EGL_NO_DISPLAY;
     EGLContext context = EGL_NO_CONTEXT;
     EGLSurface pbuffer = EGL_NO_SURFACE;  // stands for the window
-    GLsync lastFrame = nullptr;           // the fence after the last presented frame
 };
 
 ToolContextState state;
@@ -310,16 +309,10 @@ void openToolContext(ContextRequest request, bool hiddenWindow) {
 }
 
 void presentOffscreenFrame() {
-    // A window's swap keeps the program from running more than a frame or so ahead of the
-    // driver; a pbuffer's does nothing, and frames would queue up without end, a frame's time
-    // being only that of sending it. So: the frame goes, and the one before it must be done.
-    const GLsync frame = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
-    glFlush();
-    if (state.lastFrame != nullptr) {
-        glClientWaitSync(state.lastFrame, 0, GL_TIMEOUT_IGNORED);
-        glDeleteSync(state.lastFrame);
-    }
-    state.lastFrame = frame;
+    // Each frame is finished before the next one begins, as a window's swap does on a software
+    // rasteriser: a pbuffer's swap does nothing, and a frame left running would overlap the
+    // next, so that the time measured for a frame would be partly its neighbour's.
+    glFinish();
 }
 
 std::vector<unsigned char> readWindowPicture() {
@@ -336,7 +329,6 @@ std::vector<unsigned char> readWindowPicture() {
 
 void closeToolContext() {
     if (state.context == EGL_NO_CONTEXT) return;
-    if (state.lastFrame != nullptr) glDeleteSync(state.lastFrame);
     eglMakeCurrent(state.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     eglDestroySurface(state.display, state.pbuffer);
     eglDestroyContext(state.display, state.context);

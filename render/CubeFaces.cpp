@@ -24,7 +24,7 @@ std::array<glm::mat4, 6> cubeFaceMatrices(const std::array<glm::mat4, 6>& views,
 std::uint8_t cubeFacesSeeing(glm::vec3 eye, const std::array<glm::vec3, 8>& corners) {
     std::uint8_t faces = 0;
     for (std::size_t k = 0; k < cubeFaceDirections.size(); ++k) {
-        const glm::vec3 a = cubeFaceDirections[k];
+        const glm::vec3& a = cubeFaceDirections[k];
         // The face's view is bounded by the four planes where a direction leaves its 45-degree
         // cone along each of the two other axes.
         const std::size_t axis = k / 2;
