@@ -70,7 +70,7 @@ bool settleColorFormat(const char* target,
     return true;
 }
 
-// Soft shadows read the moments averaged over 8 x 8 texels, from the coarsest level of the
+// Soft shadows read the moments averaged over 4 x 4 texels, from the coarsest level of the
 // moments cube, filtered within that level (one lookup, not two). The cube gets its levels in
 // the colour format now settled, and framebuffers through which the scene pass rebuilds the
 // mipmaps of the faces whose shadows changed, leaving the others: building a face's levels

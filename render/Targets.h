@@ -18,11 +18,12 @@ inline constexpr int kSceneTargetSize = 1024;  // the square scene image
 inline constexpr float kCubeMapAnisotropyLimit = 1.0f;
 
 // Mipmap levels of the cube maps that the stage files sample: level 0 of the depth cubes and
-// the reflection cube; the first four levels of the shadow moments cube (soft shadows read the
-// fourth, the moments averaged over 8 x 8 texels; the two before it make the chain). The cubes are
-// limited to them, so that the scene pass's per-frame mipmap rebuild builds nothing unused.
+// the reflection cube; the first three levels of the shadow moments cube (soft shadows read the
+// third, the moments averaged over 4 x 4 texels; the one before it makes the chain: the fourth,
+// over 8 x 8, averaged a small caster's shadow away). The cubes are limited to them, so that the
+// scene pass's per-frame mipmap rebuild builds nothing unused.
 inline constexpr int kCubeMapSampledLevels = 1;
-inline constexpr int kShadowMomentsLevels = 4;
+inline constexpr int kShadowMomentsLevels = 3;
 
 // Bit k stands for cube face k.
 inline constexpr std::uint8_t kAllCubeFaces = 0x3f;

@@ -42,6 +42,11 @@ for t in 01.000 20.000; do
     python3 -c "import sys; sys.exit(not float('$soft') >= float('$filtered') > 0)" ||
         { echo "at $t the soft band ($soft%) is narrower than the filtered one ($filtered%)"; exit 1; }
     echo "ok: soft band $soft% against filtered $filtered% at $t"
+    # ...and keep their darkness: a footprint as wide as a small caster's shadow averages that
+    # shadow into a faint smudge (the lamp post's and the barrels'), far off the filtered one.
+    "$build/pelk-imgdiff" "$out/mode2/frame-$t.png" "$out/mode1/frame-$t.png" --threshold 40 \
+        --max-share 0.03 >"$out/dark-$t.log" ||
+        { echo "at $t the soft shadows are washed out: $(cat "$out/dark-$t.log")"; exit 1; }
 done
 
 # The light moved into view above the letters, then behind the camera.
