@@ -7,15 +7,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <string>
-#include <vector>
 
 #include "app/Input.h"
 #include "app/ToolContext.h"
 #include "camera/Camera.h"
 #include "core/Platform.h"
-#include "render/Capabilities.h"
 #include "render/PassTimer.h"
 #include "render/PostProcessPass.h"
 #include "render/Programs.h"
@@ -25,65 +22,6 @@
 #include "render/Targets.h"
 #include "scene/Animation.h"
 #include "scene/Scene.h"
-
-const std::string appTitle = "Pelk";
-
-namespace {
-
-std::string glString(GLenum name) {
-    const auto* text = reinterpret_cast<const char*>(glGetString(name));
-    return text != nullptr ? text : "unknown";
-}
-
-// Ends the process at start-up, with the window (or the tools' EGL context) and GLFW gone; what
-// went wrong has been said.
-[[noreturn]] void endStartUp(int exitCode) {
-    std::fflush(stdout);
-    closeToolContext();
-    glfwTerminate();
-    std::exit(exitCode);
-}
-
-}  // namespace
-
-void initWindow() {
-    glfwInit();
-    appWindow = glfwCreateWindow(kWindowWidth, kWindowHeight, appTitle.c_str(), nullptr, nullptr);
-    if (appWindow == nullptr) {
-        glfwTerminate();
-        std::printf("Could not initialize GLFW-Context");
-        std::fflush(stdout);
-        std::exit(-10);
-    }
-    glfwMakeContextCurrent(appWindow);
-    // Keys are read once a frame; sticky keys keep a tap shorter than a frame until it is read,
-    // so that a quick press of F, Q or O is not lost when frames are slow.
-    glfwSetInputMode(appWindow, GLFW_STICKY_KEYS, GLFW_TRUE);
-    initGl(GlewContext::GlxWindow);
-}
-
-void initGl(GlewContext context) {
-    const GLenum result = glewInit();
-    // GLEW looks for GLX after loading GL's entry points; a context made through EGL has none.
-    const bool expected = context == GlewContext::WithoutGlx && result == GLEW_ERROR_NO_GLX_DISPLAY;
-    if (result != GLEW_OK && !expected) {
-        std::cerr << reinterpret_cast<const char*>(glewGetErrorString(result));
-        std::printf("Could not initialize GLEW-Context.");
-        std::fflush(stdout);
-        std::exit(static_cast<int>(result));
-    }
-    GLint maxVertexAttribs = 0;
-    glGetIntegerv(GL_MAX_VERTEX_ATTRIBS, &maxVertexAttribs);
-    std::printf("GL_MAX_VERTEX_ATTRIBS:%d\n", maxVertexAttribs);
-    // A driver without what the stage files and passes use would only show a white window.
-    const std::vector<std::string> missing = missingCapabilities(queryGlCapabilities());
-    if (!missing.empty()) {
-        std::printf(
-            "%s\n",
-            capabilityRefusal(glString(GL_RENDERER), glString(GL_VERSION), missing).c_str());
-        endStartUp(kExitGlLacksFeatures);
-    }
-}
 
 void startUp() {
     createPrograms();

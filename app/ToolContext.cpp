@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "app/Loop.h"
+#include "app/Window.h"
 #include "core/FrameState.h"
 #include "core/Platform.h"
 
@@ -297,6 +297,7 @@ void openToolContext(ContextRequest request, bool hiddenWindow) {
         return;
     }
     openEglContext(request);
+    onStartUpEnd(closeToolContext);
     platform().glContextCurrent = [] { return eglGetCurrentContext() != EGL_NO_CONTEXT; };
     platform().framebufferSize = [] {
         EGLint width = 0;

@@ -1,4 +1,5 @@
 #include "app/Loop.h"
+#include "app/Window.h"
 #include "app/StartFolder.h"
 
 #ifndef PELK_SOURCE_DIR
