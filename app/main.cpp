@@ -1,6 +1,6 @@
 #include "app/Loop.h"
-#include "app/Window.h"
 #include "app/StartFolder.h"
+#include "app/Window.h"
 
 #ifndef PELK_SOURCE_DIR
 #define PELK_SOURCE_DIR ""
