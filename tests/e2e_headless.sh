@@ -5,7 +5,8 @@
 # is used with a display too. A request that no platform meets (no GPU among the devices, no EGL
 # vendor at all) ends with one line and the window's exit code -10 (246); a GLEW failure other
 # than its "no GLX display" still ends the tool with GLEW's code; a driver without GL 4.5 is
-# refused as on a window. Run from the repository root, with the suite's X display.
+# refused as on a window. scripts/make-docs, which scripts/run uses without a display, makes its
+# pictures. Run from the repository root, with the suite's X display.
 set -u
 
 build=${PELK_BUILD_DIR:?PELK_BUILD_DIR must name the build folder}
@@ -154,4 +155,12 @@ grep -qx "pelk-capture: --context wants auto, glx, egl, surfaceless, device or g
 refused bad-choice-bench 2 '' "$bench" --context EGL
 grep -qx "pelk-bench: --context wants auto, glx, egl, surfaceless, device or gpu, got 'EGL'" \
     "$out/bad-choice-bench.err" || fail "bad-choice-bench: $(head -n 1 "$out/bad-choice-bench.err")"
+
+# What scripts/run does without a display: the contact sheet, the single frames and the moving
+# picture, made by scripts/make-docs through EGL.
+env -u DISPLAY PELK_BUILD_DIR="$build" timeout 400 scripts/make-docs --out "$out/docs" --full \
+    >"$out/make-docs.log" 2>&1 || fail "scripts/make-docs without a display: $(tail -n 3 "$out/make-docs.log")"
+for f in contact-sheet.png frame-30s.png frame-38s.png flight.webp; do
+    [ -s "$out/docs/$f" ] || fail "scripts/make-docs wrote no $f"
+done
 say "PASS"
