@@ -19,15 +19,9 @@ fail() {
     done
     exit 1
 }
-cleanup() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-    fi
-}
-trap cleanup EXIT
 
 source tests/support/demo_process.sh
+trap stop_demo EXIT
 
 [ -x "$pelk" ] || fail "no demo binary at $pelk"
 

@@ -26,11 +26,9 @@ fail() {
     exit 1
 }
 xvfb=
+source tests/support/demo_process.sh
 cleanup() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-    fi
+    stop_demo
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
     rm -rf "$work"
 }
@@ -55,7 +53,6 @@ own_display() {
     return 1
 }
 
-source tests/support/demo_process.sh
 
 find_window() {
     demo_running || fail "the demo ended before its window appeared ($(ended_how))"

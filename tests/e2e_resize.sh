@@ -19,14 +19,8 @@ fail() {
     [ -s "$out/demo.out" ] && { say "--- demo output (last lines)"; tail -n 10 "$out/demo.out"; }
     exit 1
 }
-cleanup() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-    fi
-}
-trap cleanup EXIT
 source tests/support/demo_process.sh
+trap stop_demo EXIT
 
 [ -x "$pelk" ] || fail "no demo binary at $pelk"
 [ -n "${DISPLAY:-}" ] || fail "DISPLAY is not set; run the suite through scripts/test"

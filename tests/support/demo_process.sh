@@ -12,3 +12,10 @@ wait_for() {
 }
 demo_running() { kill -0 "$pid" 2>/dev/null; }
 demo_ended() { ! demo_running; }
+# Ends the demo if it still runs (an exit trap's work).
+stop_demo() {
+    if [ -n "$pid" ] && demo_running; then
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    fi
+}
