@@ -106,7 +106,7 @@ extern Programs programs;
 inline constexpr float kUniformNearPlane = 0.1f;
 inline constexpr float kUniformFarPlane = 300.0f;
 inline constexpr int kShadowKernelSize = 4;
-inline constexpr float kShadowMipmapLevel = 0.375f;
+inline constexpr float kShadowMipmapLevel = 0.5f;
 
 // The first of a pass's builds that serves a draw, or its general program when none does.
 const ShaderProgram& programFor(const ShaderProgram& general,
