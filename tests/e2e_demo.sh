@@ -44,14 +44,6 @@ say "no display: message and exit code 246 as expected"
 "$pelk" >"$out/demo.out" 2>"$out/demo.err" &
 pid=$!
 
-# Our own window, found by the demo's process id, so that other Pelk windows on a shared
-# display (the GL tests', another run's) do not count.
-find_window() {
-    demo_running || fail "the demo ended before its window appeared"
-    win=$(xdotool search --all --pid "$pid" --name '^Pelk' 2>/dev/null | head -n 1)
-    [ -n "$win" ]
-}
-title() { xdotool getwindowname "$win" 2>/dev/null; }
 rate_title_shown() {
     demo_running || fail "the demo ended while waiting for its title (last: '$(title)')"
     [[ "$(title)" =~ ^Pelk\ FPS:\ [0-9]+\.[0-9]{6}$ ]]

@@ -59,7 +59,6 @@ find_window() {
     win=$(xdotool search --all --pid "$pid" --name '^Pelk' 2>/dev/null | head -n 1)
     [ -n "$win" ]
 }
-title() { xdotool getwindowname "$win" 2>/dev/null; }
 ended_how() {
     wait "$pid"
     printf 'exit code %s' "$?"

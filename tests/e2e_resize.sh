@@ -29,12 +29,6 @@ command -v ffmpeg >/dev/null || fail "ffmpeg is needed for the screenshots (scri
 "$pelk" >"$out/demo.out" 2>"$out/demo.err" &
 pid=$!
 
-find_window() {
-    demo_running || fail "the demo ended before its window appeared"
-    win=$(xdotool search --all --pid "$pid" --name '^Pelk' 2>/dev/null | head -n 1)
-    [ -n "$win" ]
-}
-title() { xdotool getwindowname "$win" 2>/dev/null; }
 # The title shows a new rate after frames were presented; a few new titles after a resize
 # mean that frames were drawn at the new size.
 titles_seen=0

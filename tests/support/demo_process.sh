@@ -1,5 +1,5 @@
 # Helpers for the tests that start the demo as a process; sourced, not run. The caller keeps
-# the demo's process id in $pid.
+# the demo's process id in $pid and its window in $win.
 
 # wait_for SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds (0) or time is up (1).
 wait_for() {
@@ -19,3 +19,11 @@ stop_demo() {
         wait "$pid" 2>/dev/null
     fi
 }
+# The demo's own window, found by its process id, so that other Pelk windows on a shared
+# display (the GL tests', another run's) do not count: sets $win. The caller defines fail.
+find_window() {
+    demo_running || fail "the demo ended before its window appeared"
+    win=$(xdotool search --all --pid "$pid" --name '^Pelk' 2>/dev/null | head -n 1)
+    [ -n "$win" ]
+}
+title() { xdotool getwindowname "$win" 2>/dev/null; }
