@@ -29,16 +29,28 @@ struct Casters {
 };
 Casters lastDrawn;
 
-std::array<glm::vec3, 8> worldBox(const Mesh& mesh, const glm::mat4& model) {
-    glm::vec3 low(0.0f);
-    glm::vec3 high(0.0f);
-    if (!mesh.vertices.empty()) {
-        low = high = mesh.vertices.front();
-        for (const glm::vec3& v : mesh.vertices) {
-            low = glm::min(low, v);
-            high = glm::max(high, v);
-        }
+// Each scene object's mesh bounds (lowest, highest corner), found again only when the scene's
+// meshes change, not for every move.
+struct Bounds {
+    glm::vec3 low{0.0f};
+    glm::vec3 high{0.0f};
+};
+std::vector<Bounds> meshBounds;
+
+Bounds boundsOf(const Mesh& mesh) {
+    Bounds bounds;
+    if (mesh.vertices.empty()) return bounds;
+    bounds.low = bounds.high = mesh.vertices.front();
+    for (const glm::vec3& v : mesh.vertices) {
+        bounds.low = glm::min(bounds.low, v);
+        bounds.high = glm::max(bounds.high, v);
     }
+    return bounds;
+}
+
+std::array<glm::vec3, 8> worldBox(const Bounds& bounds, const glm::mat4& model) {
+    const glm::vec3& low = bounds.low;
+    const glm::vec3& high = bounds.high;
     std::array<glm::vec3, 8> corners;
     for (std::size_t i = 0; i < corners.size(); ++i) {
         const glm::vec3 corner(i & 1 ? high.x : low.x, i & 2 ? high.y : low.y,
@@ -52,17 +64,19 @@ std::array<glm::vec3, 8> worldBox(const Mesh& mesh, const glm::mat4& model) {
 // see a caster that moved, appeared or vanished (where it was and where it is), all of them
 // when the light, the program or the scene's objects changed.
 std::uint8_t changedFaces(const Casters& now) {
-    if (now.light != lastDrawn.light || now.program != lastDrawn.program ||
-        now.meshes != lastDrawn.meshes) {
+    if (now.meshes != lastDrawn.meshes) {
+        meshBounds.clear();
+        for (const SceneObject& object : scene.sceneObjects) meshBounds.push_back(boundsOf(object));
         return kAllCubeFaces;
     }
+    if (now.light != lastDrawn.light || now.program != lastDrawn.program) return kAllCubeFaces;
     std::uint8_t faces = 0;
     for (std::size_t i = 0; i < now.models.size(); ++i) {
         if (now.drawn[i] == lastDrawn.drawn[i] && now.models[i] == lastDrawn.models[i]) continue;
-        const Mesh& mesh = scene.sceneObjects[i];
+        const Bounds& bounds = meshBounds[i];
         if (lastDrawn.drawn[i])
-            faces |= cubeFacesSeeing(now.light, worldBox(mesh, lastDrawn.models[i]));
-        if (now.drawn[i]) faces |= cubeFacesSeeing(now.light, worldBox(mesh, now.models[i]));
+            faces |= cubeFacesSeeing(now.light, worldBox(bounds, lastDrawn.models[i]));
+        if (now.drawn[i]) faces |= cubeFacesSeeing(now.light, worldBox(bounds, now.models[i]));
     }
     return faces;
 }
