@@ -70,8 +70,8 @@ bool settleColorFormat(const char* target,
     return true;
 }
 
-// Soft shadows read the moments averaged over 4 x 4 texels, from the coarsest level of the
-// moments cube, filtered within that level (one lookup, not two). The cube gets its levels in
+// Soft shadows read the moments cube's levels trilinearly, at a level that follows the width of
+// the penumbra, and search its coarser levels for blockers. The cube gets its levels in
 // the colour format now settled, and framebuffers through which the scene pass rebuilds the
 // mipmaps of the faces whose shadows changed, leaving the others: building a face's levels
 // costs about a sixth of the whole cube's.
@@ -86,7 +86,7 @@ void giveMomentsTheirLevels(CubeMapTarget& target) {
         }
     }
     glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_LEVEL, kShadowMomentsLevels - 1);
-    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
     glGenFramebuffers(1, &target.mipmapSource);
     glGenFramebuffers(1, &target.mipmapDestination);

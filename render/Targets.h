@@ -18,12 +18,12 @@ inline constexpr int kSceneTargetSize = 1024;  // the square scene image
 inline constexpr float kCubeMapAnisotropyLimit = 1.0f;
 
 // Mipmap levels of the cube maps that the stage files sample: level 0 of the depth cubes and
-// the reflection cube; the first three levels of the shadow moments cube (soft shadows read the
-// third, the moments averaged over 4 x 4 texels; the one before it makes the chain: the fourth,
-// over 8 x 8, averaged a small caster's shadow away). The cubes are limited to them, so that the
+// the reflection cube; five levels of the shadow moments cube (soft shadows search for blockers
+// in the third and the fifth, the moments averaged over 4 x 4 and 16 x 16 texels, and filter
+// between the second and the fourth, trilinearly). The cubes are limited to them, so that the
 // scene pass's per-frame mipmap rebuild builds nothing unused.
 inline constexpr int kCubeMapSampledLevels = 1;
-inline constexpr int kShadowMomentsLevels = 3;
+inline constexpr int kShadowMomentsLevels = 5;
 
 // Bit k stands for cube face k.
 inline constexpr std::uint8_t kAllCubeFaces = 0x3f;

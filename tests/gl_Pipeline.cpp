@@ -84,7 +84,7 @@ TEST_F(GlTest, TargetsHaveTheSizesFormatsWrapsAndFiltersOfTheTextureTable) {
         // Soft shadows read the moments cube through its mipmaps.
         const bool moments = cube == &targets.shadowCubeTarget;
         expectCube(cube->colorCube, GL_RGB32F, GL_CLAMP_TO_EDGE,
-                   moments ? GL_LINEAR_MIPMAP_NEAREST : GL_LINEAR);
+                   moments ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
     }
     expectSceneTexture(targets.sceneTarget.depthTexture, GL_DEPTH_COMPONENT24);
     expectSceneTexture(targets.sceneTarget.colorTexture, GL_RGB32F);

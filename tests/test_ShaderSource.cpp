@@ -103,7 +103,9 @@ TEST(StageFiles, RepeatTheRenderersConstantsAndEachOthers) {
         {"3rdPass.fragmentshader", "kNoCameraBelow", kNoCameraBelow},
         {"3rdPass.fragmentshader", "kBlurTaps", static_cast<float>(kMotionBlurSamples)},
         {"2ndPass.fragmentshader", "kGroundLevel", kGroundLevel},
-        {"1stPass.vertexshader", "kGroundLevel", kGroundLevel}};
+        {"1stPass.vertexshader", "kGroundLevel", kGroundLevel},
+        {"2ndPass.fragmentshader", "kFarSearchLevel",
+         static_cast<float>(kShadowMomentsLevels - 1)}};
     for (const auto& [file, name, value] : renderers) {
         EXPECT_EQ(constantOf(file, name), std::vector<float>{value}) << file << " " << name;
     }
