@@ -19,8 +19,8 @@ inline constexpr float kCubeMapAnisotropyLimit = 1.0f;
 
 // Mipmap levels of the cube maps that the stage files sample: level 0 of the depth cubes and
 // the reflection cube; five levels of the shadow moments cube (soft shadows search for blockers
-// in the third and the fifth, the moments averaged over 4 x 4 and 16 x 16 texels, and filter
-// between the second and the fourth, trilinearly). The cubes are limited to them, so that the
+// in the fifth, the moments averaged over 16 x 16 texels, and read between the third and the
+// fifth, trilinearly, as wide as the penumbra). The cubes are limited to them, so that the
 // scene pass's per-frame mipmap rebuild builds nothing unused.
 inline constexpr int kCubeMapSampledLevels = 1;
 inline constexpr int kShadowMomentsLevels = 5;
