@@ -16,7 +16,7 @@ struct GlCapabilities {
 };
 
 // The units the passes bind: 0 to 12.
-inline constexpr int kTextureUnitsNeeded = 13;
+inline constexpr int kTextureUnitsNeeded = 14;
 
 // Right after GLEW is initialised: what the driver offers, from GLEW's flags (which are false
 // where a version's or extension's entry points did not load) and GL queries.

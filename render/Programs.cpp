@@ -63,6 +63,8 @@ const char* surfaceName(int surface) {
             return "SURFACE_MIRROR";
         case ObjectKind::Water:
             return "SURFACE_WATER";
+        case ObjectKind::Ground:
+            return "SURFACE_GROUND";
     }
     return "SURFACE_ANY";
 }
@@ -161,7 +163,8 @@ const std::vector<VariantKey>& sceneVariantTable() {
         std::vector<VariantKey> rows = {
             keyOf({{Choice::Surface, surface(ObjectKind::SkyWall)}, {Choice::Textured, 1}}),
             keyOf({{Choice::Surface, surface(ObjectKind::LightCube)}})};
-        for (ObjectKind kind : {ObjectKind::Matte, ObjectKind::Reflector, ObjectKind::Water}) {
+        for (ObjectKind kind :
+             {ObjectKind::Matte, ObjectKind::Reflector, ObjectKind::Water, ObjectKind::Ground}) {
             // The mirror is the one lit kind of the scene without a picture.
             const int textured = kind == ObjectKind::Reflector ? 0 : 1;
             for (int mode = 0; mode < kShadowModeCount; ++mode) {

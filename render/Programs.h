@@ -68,11 +68,11 @@ std::string variantDefines(const VariantKey& key);
 bool variantServes(const VariantKey& key, const VariantKey& draw);
 
 // The builds of each pass, in the order they are made. The scene pass has one per kind of
-// surface, the lit ones per shadow mode; the sky, matte and water take their colour from a
-// picture, the mirror from its vertices, as the scene's objects do (an object that differs, a
-// picture that failed to load say, meets no build and is drawn by the general program). The
-// reflection pass lights every lit kind alike. The post pass has one per still or moving
-// camera, with or without a flare.
+// surface, the lit ones per shadow mode; the sky, matte, water and ground take their colour
+// from a picture, the mirror from its vertices, as the scene's objects do (an object that
+// differs, a picture that failed to load say, meets no build and is drawn by the general
+// program). The reflection pass lights every lit kind alike. The post pass has one per still
+// or moving camera, with or without a flare.
 const std::vector<VariantKey>& sceneVariantTable();
 const std::vector<VariantKey>& reflectionVariantTable();
 const std::vector<VariantKey>& postVariantTable();

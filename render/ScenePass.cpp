@@ -45,6 +45,14 @@ void drawObject(const SceneObject& object, bool sendTime) {
     object.draw(true);
 }
 
+// The picture of the ground tiles (0 when there is none).
+GLuint groundPicture() {
+    for (const SceneObject& object : scene.sceneObjects) {
+        if (object.kind == ObjectKind::Ground) return object.texture;
+    }
+    return 0;
+}
+
 }  // namespace
 
 const ShaderProgram& sceneBuildFor(const SceneObject& object) {
@@ -89,6 +97,10 @@ void renderScenePass() {
 
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    // The sky walls show the ground's picture below the ground's height.
+    glActiveTexture(GL_TEXTURE0 + kGroundPictureUnit);
+    glBindTexture(GL_TEXTURE_2D, groundPicture());
 
     // The sky is the background: drawn first, writing no depth.
     glDisable(GL_DEPTH_TEST);

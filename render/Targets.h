@@ -35,6 +35,9 @@ inline constexpr int kShadowDepthUnit = 9;
 inline constexpr int kObjectTextureUnit = 10;
 inline constexpr int kShadowColorUnit = 11;
 inline constexpr int kReflectionColorUnit = 12;
+// The ground's picture, for the sky walls of the scene pass: below the ground's height they show
+// the meadow that lies between the viewer and them.
+inline constexpr int kGroundPictureUnit = 13;
 
 // The float formats of the colour images, in order of preference. GL does not require
 // GL_RGB32F to be colour-renderable, and some drivers refuse it as an attachment; the first

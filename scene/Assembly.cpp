@@ -30,8 +30,9 @@ constexpr ObjectKind kindOf(Role role) {
             return ObjectKind::Reflector;
         case Role::Water:
             return ObjectKind::Water;
-        case Role::Plain:
         case Role::Ground:
+            return ObjectKind::Ground;
+        case Role::Plain:
             break;
     }
     return ObjectKind::Matte;

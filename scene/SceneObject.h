@@ -9,11 +9,12 @@
 // What an object is in the scene, set by the assembly from its table: the passes choose how to
 // shade and whether to draw an object by its kind, never by its name, place or size.
 enum class ObjectKind {
-    Matte,      // a lit, shadowed surface with its picture (barrels, letters, lamp, ground)
+    Matte,      // a lit, shadowed surface with its picture (barrels, letters, lamp)
     LightCube,  // the light's own cube, glowing
     Reflector,  // the mirroring sphere
     Water,      // the tessellated, moving water
     SkyWall,    // a wall of the sky box, unlit
+    Ground,     // a ground tile: lit, shadowed and pictured like a matte surface, but dull
 };
 
 // One drawable unit: a named indexed triangle mesh with its GL buffers (Mesh), an optional 2D

@@ -72,16 +72,18 @@ TEST_F(AssemblyTest, BuildsTheTableInOrder) {
                    {0, 0, -100});
 
     for (const SceneObject& object : scene.sceneObjects) {
+        const bool tile = object.name.rfind("Plane", 0) == 0;
         const ObjectKind kind = object.name == "LICHT"      ? ObjectKind::LightCube
                                 : object.name == "testcube" ? ObjectKind::Reflector
                                 : object.name == "Water"    ? ObjectKind::Water
+                                : tile                      ? ObjectKind::Ground
                                                             : ObjectKind::Matte;
         EXPECT_EQ(object.kind, kind) << object.name;
         EXPECT_EQ(object.tessellation, object.name == "Water") << object.name;
         EXPECT_EQ(object.visible, object.name != "Water") << object.name;
         EXPECT_EQ(object.reflection, object.name == "testcube") << object.name;
         EXPECT_NE(object.vertexBuffer, 0u) << object.name;
-        const bool ground = object.name.rfind("Plane", 0) == 0 || object.name == "Water";
+        const bool ground = tile || object.name == "Water";
         EXPECT_EQ(object.tessInner, ground ? glm::vec2(8, 25) : glm::vec2(1, 1)) << object.name;
         EXPECT_EQ(object.tessOuter, ground ? glm::vec3(10) : glm::vec3(1)) << object.name;
         EXPECT_FALSE(object.vertices.empty()) << object.name;
