@@ -73,8 +73,11 @@ void runPostProcessPass(const glm::mat4& viewProjection, const glm::mat4& oldVie
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
+    const bool blur = cameraMoved(viewProjection, oldViewProjection, deltaTime);
     glActiveTexture(GL_TEXTURE0 + kSceneColorUnit);
     glBindTexture(GL_TEXTURE_2D, targets.sceneTarget.colorTexture);
+    // The blur reads the scene image's coarser levels: made from this frame's picture.
+    if (blur) glGenerateMipmap(GL_TEXTURE_2D);
     glActiveTexture(GL_TEXTURE0 + kSceneDepthUnit);
     glBindTexture(GL_TEXTURE_2D, targets.sceneTarget.depthTexture);
 
@@ -97,8 +100,7 @@ void runPostProcessPass(const glm::mat4& viewProjection, const glm::mat4& oldVie
         glUniform1f(build.flareRadius, kFlareRadius);
     });
     const ShaderProgram& build =
-        postProgramFor(cameraMoved(viewProjection, oldViewProjection, deltaTime),
-                       flareOnScreen(viewProjection, light));
+        postProgramFor(blur, flareOnScreen(viewProjection, light));
     glUseProgram(build.program);
 
     glEnableVertexAttribArray(0);

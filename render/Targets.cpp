@@ -199,10 +199,15 @@ bool createSceneTarget() {
     glGenTextures(1, &scene.colorTexture);
     glBindTexture(GL_TEXTURE_2D, scene.colorTexture);
     setWrap(GL_TEXTURE_2D, GL_CLAMP_TO_EDGE);
-    setFilters(GL_TEXTURE_2D, GL_LINEAR, GL_LINEAR);
+    // The motion blur reads coarser levels, which the post pass rebuilds in the frames that
+    // blur; a still frame reads the first level only, as through GL_LINEAR.
+    setFilters(GL_TEXTURE_2D, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, kSceneBlurLevels);
     auto allocate = [](const ColorFormat& color) {
-        glTexImage2D(GL_TEXTURE_2D, 0, color.internalFormat, kSceneTargetSize, kSceneTargetSize, 0,
-                     color.format, GL_FLOAT, nullptr);
+        for (GLint level = 0; level <= kSceneBlurLevels; ++level) {
+            glTexImage2D(GL_TEXTURE_2D, level, color.internalFormat, kSceneTargetSize >> level,
+                         kSceneTargetSize >> level, 0, color.format, GL_FLOAT, nullptr);
+        }
     };
     allocate(colorFormatInUse());
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, scene.colorTexture,

@@ -23,6 +23,9 @@ inline constexpr float kCubeMapAnisotropyLimit = 1.0f;
 // fifth, trilinearly, as wide as the penumbra). The cubes are limited to them, so that the
 // scene pass's per-frame mipmap rebuild builds nothing unused.
 inline constexpr int kCubeMapSampledLevels = 1;
+// Mipmap levels of the scene's colour image below the first: the motion blur reads the level
+// whose texels are about as wide as the gap between its taps.
+inline constexpr int kSceneBlurLevels = 3;
 inline constexpr int kShadowMomentsLevels = 5;
 
 // Bit k stands for cube face k.

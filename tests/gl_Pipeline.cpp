@@ -46,13 +46,13 @@ void expectCube(GLuint cube, GLint internalFormat, GLint wrap, GLint minFilter) 
     EXPECT_EQ(textureParameter(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER), minFilter);
 }
 
-void expectSceneTexture(GLuint texture, GLint internalFormat) {
+void expectSceneTexture(GLuint texture, GLint internalFormat, GLint minFilter) {
     glBindTexture(GL_TEXTURE_2D, texture);
     EXPECT_EQ(textureLevelParameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH), kSceneTargetSize);
     EXPECT_EQ(textureLevelParameter(GL_TEXTURE_2D, GL_TEXTURE_HEIGHT), kSceneTargetSize);
     EXPECT_EQ(textureLevelParameter(GL_TEXTURE_2D, GL_TEXTURE_INTERNAL_FORMAT), internalFormat);
     EXPECT_EQ(textureParameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T), GL_CLAMP_TO_EDGE);
-    EXPECT_EQ(textureParameter(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), minFilter);
 }
 
 }  // namespace
@@ -86,8 +86,9 @@ TEST_F(GlTest, TargetsHaveTheSizesFormatsWrapsAndFiltersOfTheTextureTable) {
         expectCube(cube->colorCube, GL_RGB32F, GL_CLAMP_TO_EDGE,
                    moments ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
     }
-    expectSceneTexture(targets.sceneTarget.depthTexture, GL_DEPTH_COMPONENT24);
-    expectSceneTexture(targets.sceneTarget.colorTexture, GL_RGB32F);
+    expectSceneTexture(targets.sceneTarget.depthTexture, GL_DEPTH_COMPONENT24, GL_LINEAR);
+    // The motion blur reads the colour image's mipmaps.
+    expectSceneTexture(targets.sceneTarget.colorTexture, GL_RGB32F, GL_LINEAR_MIPMAP_LINEAR);
 
     glBindFramebuffer(GL_FRAMEBUFFER, targets.sceneTarget.framebuffer);
     EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), GLenum(GL_FRAMEBUFFER_COMPLETE));

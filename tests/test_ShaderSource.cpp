@@ -102,6 +102,7 @@ TEST(StageFiles, RepeatTheRenderersConstantsAndEachOthers) {
         {"3rdPass.vertexshader", "kLightCubeHalfSize", kLightCubeHalfSize},
         {"3rdPass.fragmentshader", "kNoCameraBelow", kNoCameraBelow},
         {"3rdPass.fragmentshader", "kBlurTaps", static_cast<float>(kMotionBlurSamples)},
+        {"3rdPass.fragmentshader", "kBlurLevels", static_cast<float>(kSceneBlurLevels)},
         {"2ndPass.fragmentshader", "kGroundLevel", kGroundLevel},
         {"1stPass.vertexshader", "kGroundLevel", kGroundLevel},
         {"2ndPass.fragmentshader", "kFarSearchLevel",
