@@ -168,6 +168,15 @@ void uploadBgr(GLuint texture, const std::uint8_t* data, int width, int height, 
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    // Seen at a grazing angle (the ground towards the horizon), a picture keeps its detail along
+    // the line of sight instead of blurring to the level that its most squeezed axis needs. Only
+    // where the driver has the extension; without it the names are invalid enums.
+    if (GLEW_EXT_texture_filter_anisotropic || GLEW_ARB_texture_filter_anisotropic) {
+        GLfloat most = 1.0f;
+        glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &most);
+        glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT,
+                        std::min(most, kPictureAnisotropy));
+    }
     glGenerateMipmap(GL_TEXTURE_2D);
 }
 

@@ -29,6 +29,10 @@ inline constexpr std::uint64_t kBmpFixedAllowance = std::uint64_t{64} * 1024;
 // one) then stays well under a GiB.
 inline constexpr std::uint64_t kBmpMaxPixelBytes = std::uint64_t{64} * 1024 * 1024;
 // Sky pictures are a cross of six square faces on a 4 x 3 grid.
+// Anisotropic filtering of the pictures, at most (where the driver offers as much): enough for
+// the ground towards the horizon, stretched eight to sixteen times.
+inline constexpr float kPictureAnisotropy = 16.0f;
+
 inline constexpr int kSkyGridColumns = 4;
 inline constexpr int kSkyGridBands = 3;
 inline constexpr int kSkyFaceCount = 6;

@@ -285,11 +285,11 @@ TEST(AssetGen, PicturesAreUncompressed24BitBmpsOfTheIntendedSizes) {
 
 TEST(AssetGen, SkyWallsMeetWithoutSeams) {
     const Bmp sky{readBytes(generated() / "textures" / "skybox.bmp")};
-    ASSERT_EQ(sky.bytes.size(), 54u + 2048u * 1536u * 3u);
-    constexpr int s = 512;
+    ASSERT_EQ(sky.bytes.size(), 54u + 4096u * 3072u * 3u);
+    constexpr int s = 1024;
     // Face cells: column and band counted from the bottom row as stored.
     const int cell[6][2] = {{2, 1}, {0, 1}, {1, 2}, {1, 0}, {3, 1}, {1, 1}};
-    // Pixel i (0..511) along an edge of a face, in the face's upright picture.
+    // Pixel i (0..s - 1) along an edge of a face, in the face's upright picture.
     enum Edge { left, right, bottom, top };
     auto edgePixel = [&](int face, Edge edge, int i) {
         const int x0 = cell[face][0] * s, y0 = cell[face][1] * s;

@@ -31,7 +31,7 @@ Model buildStreetlamp();
 // The four-cube letters 'J', 'O', 'T' and 'Z'.
 Model buildLetter(char letter);
 
-inline constexpr int kSkyFace = 512;
+inline constexpr int kSkyFace = 1024;
 Picture makeBarrelTexture();
 Picture makeLetterTexture(char letter);
 Picture makeStreetlampTexture();

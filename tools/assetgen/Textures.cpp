@@ -175,14 +175,17 @@ glm::vec3 skyColour(glm::vec3 d) {
     const float nearShape = fbm3(glm::vec3(around * 3.5f, 5.0f), 57, 5);
     const float far = 0.012f + 0.5f * farShape * farShape * farShape;
     const float near = 0.004f + 0.2f * nearShape * nearShape * nearShape;
-    const float texture = 0.92f + 0.12f * fbm3(d * 60.0f, 53, 3);
+    // Woods and fields on the hills, fine enough to hold up on a wall of 1024 texels.
+    const float texture =
+        0.9f + 0.1f * fbm3(d * 60.0f, 53, 3) + 0.08f * (fbm3(d * 240.0f, 59, 3) - 0.5f);
 
     // Clouds on a plane above the viewer; thinner and flatter towards the horizon.
     if (e > 0.0f) {
         const glm::vec2 p = glm::vec2(d.x, d.z) / (e + 0.12f);
-        const float n = fbm3(glm::vec3(p * 1.6f, 0.0f), 61, 6);
-        const float cover = smoothStep(0.5f, 0.72f, n) * smoothStep(0.0f, 0.25f, e);
-        const float shade = fbm3(glm::vec3(p * 1.6f + 0.15f, 0.0f), 61, 6);
+        // Eight octaves: wisps and crisp edges down to the walls' texels.
+        const float n = fbm3(glm::vec3(p * 1.6f, 0.0f), 61, 8);
+        const float cover = smoothStep(0.52f, 0.68f, n) * smoothStep(0.0f, 0.25f, e);
+        const float shade = fbm3(glm::vec3(p * 1.6f + 0.15f, 0.0f), 61, 8);
         const glm::vec3 cloud =
             mix3({1.0f, 1.0f, 1.0f}, {0.62f, 0.66f, 0.74f}, smoothStep(0.55f, 0.8f, shade) * 0.8f);
         c = mix3(c, cloud, cover * 0.92f);
@@ -190,7 +193,7 @@ glm::vec3 skyColour(glm::vec3 d) {
 
     // The ridges are blended over about one texel of height so that their outline stays
     // smooth when the walls are seen close up.
-    constexpr float edge = 0.003f;
+    constexpr float edge = 0.0015f;
     const float farDepth = std::clamp((far - e) / 0.06f, 0.0f, 1.0f);
     const glm::vec3 farLand = mix3({0.6f, 0.69f, 0.8f}, {0.5f, 0.6f, 0.7f}, farDepth) * texture;
     c = mix3(c, farLand, smoothStep(far + edge, far - edge, e));
@@ -289,13 +292,16 @@ Picture makeStreetlampTexture() {
 Picture makeGroundTexture() {
     // A meadow with dry and bare patches, flowers in the grass and pebbles in the earth; every
     // term repeats with the picture, so neighbouring tiles meet without a seam.
-    constexpr int size = 1024, dotCells = 256;
+    // At 2048 texels a tile (20 a world unit) the grass keeps its blades where the camera
+    // comes close.
+    constexpr int size = 2048, dotCells = 256;
     Picture p(size, size);
     p.fill([](float u, float v) {
         const glm::vec2 t{u, v};
         const float patch = fbm(t * 6.0f, 101, 5, 6);
         const float dry = fbm(t * 10.0f + 3.0f, 103, 4, 10);
-        const float blades = valueNoise(t * 512.0f, 105, 512);
+        const float blades =
+            0.6f * valueNoise(t * 512.0f, 105, 512) + 0.4f * valueNoise(t * 1536.0f, 106, 1536);
         const float tufts = fbm(t * 64.0f, 107, 3, 64);
         const float bare = smoothStep(0.66f, 0.74f, patch);
         glm::vec3 c = mix3({0.13f, 0.27f, 0.07f}, {0.3f, 0.48f, 0.14f}, patch);
@@ -313,9 +319,14 @@ Picture makeGroundTexture() {
         if (bare > 0.5f && pick < 0.12f && r < 0.3f) {
             c = glm::vec3(0.46f, 0.41f, 0.35f) * (0.75f + 0.4f * hashToUnit(cx, cy, 119)) *
                 (1.0f - 0.8f * r);
-        } else if (bare < 0.1f && pick < 0.012f && r < 0.22f) {
-            c = hashToUnit(cx, cy, 123) < 0.5f ? glm::vec3(0.95f, 0.95f, 0.85f)
-                                               : glm::vec3(0.95f, 0.8f, 0.2f);
+        } else if (bare < 0.1f && pick < 0.012f && r < 0.3f) {
+            // A flower fades out from its heart over a few texels instead of ending in a hard
+            // rim: as a speck of a pixel or two in the distance it then shimmers far less while
+            // the camera moves.
+            const glm::vec3 petals = hashToUnit(cx, cy, 123) < 0.5f ? glm::vec3(0.95f, 0.95f, 0.85f)
+                                                                    : glm::vec3(0.95f, 0.8f, 0.2f);
+            const float w = 1.0f - smoothStep(0.08f, 0.3f, r);
+            c = mix3(c, petals, w);
         }
         return c;
     });
