@@ -37,8 +37,9 @@ inline constexpr GlslType kSamplerCube{"samplerCube", GL_SAMPLER_CUBE, GL_TEXTUR
 inline constexpr GlslType kSamplerCubeShadow{"samplerCubeShadow", GL_SAMPLER_CUBE_SHADOW,
                                              GL_TEXTURE_CUBE_MAP};
 
-// How often a uniform's value changes, and so where it is set: once by setConstantUniforms(),
-// or by its pass once per frame (in every build, as any of them may draw) or for each object.
+// When a uniform is set: once at start-up by setConstantUniforms(), in every build; by its pass
+// once a frame, in every build, as any of them may draw (and maybe again for each object); or
+// for each object, in the build that draws it.
 enum class SetWhen { AtStartUp, PerFrame, PerObject };
 
 // A value set once at start-up: an int, a float or two floats (GL_NONE: none).
@@ -144,7 +145,7 @@ inline constexpr UniformRow kShadowUniforms[] = {
     atStartUp("near_far_plane", kVec2, {kUniformNearPlane, kUniformFarPlane}),
     perFrame("cm_mat", kMat4, 6),
     perObject("ModelMatrix", kMat4),
-    perFrame("camera_pos_world", kVec3).notDeclared(),
+    perObject("camera_pos_world", kVec3).notDeclared(),
     perFrame("trans_to_ref", kMat4).notDeclared(),  // the identity
 };
 // The cube passes' vertex stage declares both for the reflection's lighting; the shadow
@@ -199,8 +200,8 @@ inline constexpr UniformRow kSceneUniforms[] = {
     atStartUp("near_far_plane", kVec2, {kUniformNearPlane, kUniformFarPlane}),
     perObject("MVP", kMat4),
     perObject("ModelMatrix", kMat4),
-    perFrame("ViewMatrix", kMat4),
-    perFrame("proj_mat", kMat4),
+    perObject("ViewMatrix", kMat4),
+    perObject("proj_mat", kMat4),
     perFrame("camera_pos_world", kVec3),
     perFrame("elapsedTime", kFloat),
     perObject("useTexture", kFloat),
