@@ -122,25 +122,27 @@ struct StrayObjects {
 
 constexpr int kUnitsToStray = kReflectionColorUnit + 1;  // 0 to 12: every unit a pass uses
 
-// Leaves the state as a careless pass might, differently in each round.
+// Leaves the state as a careless pass might, differently in each round. Four rounds a frame:
+// `turn` moves the choices made by twos and fours on from frame to frame too.
 void leaveStrayState(const StrayObjects& stray, int round) {
+    const int turn = round + round / 4;
     const GLuint framebuffers[] = {targets.shadowCubeTarget.framebuffer,
                                    targets.reflectionCubeTarget.framebuffer,
                                    targets.sceneTarget.framebuffer, stray.framebuffer, 0};
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffers[round % 5]);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers[(round + 3) % 5]);
     glViewport(5 + round % 7, 3, 64 + round % 11, 48);
-    if (round % 3 == 0) {
+    if (turn % 3 == 0) {
         glDisable(GL_DEPTH_TEST);
     } else {
         glEnable(GL_DEPTH_TEST);
     }
-    glDepthFunc(round % 2 == 0 ? GL_GREATER : GL_NEVER);
+    glDepthFunc(turn % 2 == 0 ? GL_GREATER : GL_NEVER);
     glDepthMask(GL_FALSE);
     glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     const GLuint programsInUse[] = {programs.postProgram.program, programs.shadowProgram.program,
                                     programs.sceneVariants[3].program.program, 0};
-    glUseProgram(programsInUse[round % 4]);
+    glUseProgram(programsInUse[turn % 4]);
 
     const GLuint cubes[] = {targets.shadowCubeTarget.depthCube, targets.shadowCubeTarget.colorCube,
                             targets.reflectionCubeTarget.depthCube,
@@ -153,10 +155,10 @@ void leaveStrayState(const StrayObjects& stray, int round) {
         glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
         glBindTexture(GL_TEXTURE_CUBE_MAP, cubes[(unit + round) % 5]);
         glBindTexture(GL_TEXTURE_2D, pictures[(unit + round) % 3]);
-        glBindSampler(static_cast<GLuint>(unit), samplers[(unit + round) % 4]);
+        glBindSampler(static_cast<GLuint>(unit), samplers[(unit + turn) % 4]);
     }
     // The depth images' own compare modes.
-    const GLint compare = round % 2 == 0 ? GL_COMPARE_REF_TO_TEXTURE : GL_NONE;
+    const GLint compare = turn % 2 == 0 ? GL_COMPARE_REF_TO_TEXTURE : GL_NONE;
     for (GLuint depth : {targets.shadowCubeTarget.depthCube, targets.sceneTarget.depthTexture}) {
         glTextureParameteri(depth, GL_TEXTURE_COMPARE_MODE, compare);
         glTextureParameteri(depth, GL_TEXTURE_COMPARE_FUNC, GL_GREATER);
