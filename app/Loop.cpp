@@ -21,6 +21,7 @@
 #include "render/ShadowPass.h"
 #include "render/Targets.h"
 #include "scene/Animation.h"
+#include "scene/Assembly.h"
 #include "scene/Scene.h"
 
 void startUp() {
