@@ -100,10 +100,9 @@ inline constexpr float kShadowMipmapLevel = 0.5f;
 // costs the sum of all its paths; a build with some choices fixed by #defines (inserted after
 // the stage files' #version line) carries only its own. kAny: not fixed, any value serves.
 inline constexpr int kAny = -1;
-inline constexpr int kShadowModeCount = 3;  // 0 hard, 1 variance (soft), 2 filtered
 struct VariantKey {
     int surface = kAny;     // SURFACE: an ObjectKind (surface() below)
-    int shadowMode = kAny;  // SHADOW_MODE: 0 to kShadowModeCount - 1
+    int shadowMode = kAny;  // SHADOW_MODE: 0 hard, 1 variance (soft), 2 filtered
     int textured = kAny;    // TEXTURED: 1 every surface drawn has a picture, 0 none has
     int motionBlur = kAny;  // MOTION_BLUR: 1 the camera moved since the last frame
     int flare = kAny;       // FLARE: 1 the light is near the screen
