@@ -170,6 +170,9 @@ const PostBuild& postProgramFor(bool motionBlur, bool flare) {
 
 std::vector<ProgramBuild> programBuilds() {
     std::vector<ProgramBuild> builds;
+    std::size_t count = kProgramTables.size();
+    for (const ProgramTable* table : kProgramTables) count += table->variants.size();
+    builds.reserve(count);
     for (const ProgramTable* table : kProgramTables) {
         builds.push_back({table->buildName, table->name, "", stagePaths(*table)});
     }
