@@ -21,6 +21,7 @@
 #include "render/ShadowPass.h"
 #include "render/Targets.h"
 #include "scene/Animation.h"
+#include "scene/Assembly.h"
 #include "scene/Scene.h"
 
 void startUp() {
@@ -82,12 +83,11 @@ void renderFrame(double currentTime) {
     // frame blurs against it).
     loop.viewProjection = mainCamera.viewProjectionMatrix();
 
-    // The wireframe switch is for the scene image only.
-    if (loop.wireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    // The wireframe switch is for the scene image only: the other passes fill their polygons.
+    glPolygonMode(GL_FRONT_AND_BACK, loop.wireframe ? GL_LINE : GL_FILL);
     beginPass(PassId::Scene);
     renderScenePass();
     endPass(PassId::Scene);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
 
     beginPass(PassId::Post);
     runPostProcessPass(loop.viewProjection, loop.oldViewProjection, loop.deltaTime);

@@ -7,6 +7,7 @@
 #include <glm/gtc/type_ptr.hpp>
 
 #include "core/FrameState.h"
+#include "render/PassState.h"
 #include "render/Programs.h"
 #include "render/Targets.h"
 #include "scene/Scene.h"
@@ -62,24 +63,25 @@ Viewport pictureViewport(FramebufferSize framebuffer) {
 
 void runPostProcessPass(const glm::mat4& viewProjection, const glm::mat4& oldViewProjection,
                         float deltaTime) {
-    const ShaderProgram& post = programs.postProgram;
+    const PostBuild& post = programs.postProgram;
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     // The window may have any size: the picture keeps 4:3 in it, the clear leaves black bars.
     const Viewport view = pictureViewport(readFramebufferSize());
     glViewport(view.x, view.y, view.width, view.height);
     const glm::mat4 inverse = glm::inverse(viewProjection);
     glUseProgram(post.program);
     glViewport(view.x, view.y, view.width, view.height);
+    setDepthTesting(true);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     const bool blur = cameraMoved(viewProjection, oldViewProjection, deltaTime);
-    glActiveTexture(GL_TEXTURE0 + kSceneColorUnit);
-    glBindTexture(GL_TEXTURE_2D, targets.sceneTarget.colorTexture);
+    bindTexture(kSceneColorUnit, GL_TEXTURE_2D, targets.sceneTarget.colorTexture);
     // The blur reads the scene image's coarser levels: made from this frame's picture.
     if (blur) glGenerateMipmap(GL_TEXTURE_2D);
-    glActiveTexture(GL_TEXTURE0 + kSceneDepthUnit);
-    glBindTexture(GL_TEXTURE_2D, targets.sceneTarget.depthTexture);
+    bindTexture(kSceneDepthUnit, GL_TEXTURE_2D, targets.sceneTarget.depthTexture,
+                targets.depthSamplers.sceneValues);
 
     // The light in normalised device coordinates; behind the camera the quotients fall as they
     // may, and the shader tells that case by z.
@@ -89,18 +91,17 @@ void runPostProcessPass(const glm::mat4& viewProjection, const glm::mat4& oldVie
 
     // Every build of the program gets the frame's uniforms; the one that draws carries only the
     // blur and the flare that this frame needs.
-    forEachBuild(post, programs.postVariants, [&](const ShaderProgram& build) {
-        glUniformMatrix4fv(build.viewProj, 1, GL_FALSE, glm::value_ptr(viewProjection));
-        glUniformMatrix4fv(build.invViewProj, 1, GL_FALSE, glm::value_ptr(inverse));
-        glUniformMatrix4fv(build.oldViewProj, 1, GL_FALSE, glm::value_ptr(oldViewProjection));
-        glUniform1i(build.numSamples, kMotionBlurSamples);
-        glUniform1f(build.dTime, deltaTime);
-        glUniform3f(build.lightSourcePosScreenSpace, lightOnScreen.x, lightOnScreen.y,
+    forEachBuild(post, programs.postVariants, [&](const PostBuild& build) {
+        glUniformMatrix4fv(build["ViewProj"], 1, GL_FALSE, glm::value_ptr(viewProjection));
+        glUniformMatrix4fv(build["invViewProj"], 1, GL_FALSE, glm::value_ptr(inverse));
+        glUniformMatrix4fv(build["oldViewProj"], 1, GL_FALSE, glm::value_ptr(oldViewProjection));
+        glUniform1i(build["numSamples"], kMotionBlurSamples);
+        glUniform1f(build["dTime"], deltaTime);
+        glUniform3f(build["light_source_pos_ScreenSpace"], lightOnScreen.x, lightOnScreen.y,
                     lightOnScreen.z);
-        glUniform1f(build.flareRadius, kFlareRadius);
+        glUniform1f(build["flare_radius"], kFlareRadius);
     });
-    const ShaderProgram& build =
-        postProgramFor(blur, flareOnScreen(viewProjection, light));
+    const PostBuild& build = postProgramFor(blur, flareOnScreen(viewProjection, light));
     glUseProgram(build.program);
 
     glEnableVertexAttribArray(0);
@@ -110,5 +111,6 @@ void runPostProcessPass(const glm::mat4& viewProjection, const glm::mat4& oldVie
     glDisableVertexAttribArray(0);
 
     glUseProgram(post.program);
+    // The frame ends with no attribute array enabled, whatever the other passes enabled.
     for (GLuint attribute = 0; attribute < 4; ++attribute) glDisableVertexAttribArray(attribute);
 }

@@ -35,9 +35,9 @@ struct Viewport {
 };
 Viewport pictureViewport(FramebufferSize framebuffer);
 
-// Once per frame, last, with polygons filled: draws the scene image onto the window's
-// framebuffer, whatever its size, as a quad over pictureViewport(), with what the motion blur (this
-// frame's and the previous frame's camera, the time between them) and the light's flare need.
-// Afterwards vertex attributes 0 to 3 are disabled.
+// Once per frame, last: draws the scene image onto the window's framebuffer, whatever its size,
+// as a filled quad over pictureViewport(), with what the motion blur (this frame's and the
+// previous frame's camera, the time between them) and the light's flare need. Afterwards vertex
+// attributes 0 to 3 are disabled.
 void runPostProcessPass(const glm::mat4& viewProjection, const glm::mat4& oldViewProjection,
                         float deltaTime);

@@ -9,4 +9,4 @@ void renderReflectionPass();
 
 // The build that draws an object into the reflection cube: the one made for its kind and
 // whether it has a picture.
-const ShaderProgram& reflectionBuildFor(const SceneObject& object);
+const ReflectionBuild& reflectionBuildFor(const SceneObject& object);

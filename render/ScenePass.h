@@ -9,4 +9,4 @@ void renderScenePass();
 
 // The build that draws an object in this frame's scene pass: the one made for its kind, the
 // frame's shadow mode and whether it has a picture.
-const ShaderProgram& sceneBuildFor(const SceneObject& object);
+const SceneBuild& sceneBuildFor(const SceneObject& object);

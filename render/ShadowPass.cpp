@@ -10,6 +10,7 @@
 
 #include "camera/Camera.h"
 #include "render/CubeFaces.h"
+#include "render/PassState.h"
 #include "render/Programs.h"
 #include "render/Targets.h"
 #include "scene/Scene.h"
@@ -84,31 +85,33 @@ std::uint8_t changedFaces(const Casters& now) {
 }  // namespace
 
 void beginShadowPass() {
-    const ShaderProgram& shadow = programs.shadowProgram;
+    const ShadowBuild& shadow = programs.shadowProgram;
     CubeMapTarget& target = targets.shadowCubeTarget;
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    // The scene pass left the shadow cubes on their units.
-    unbindTexture(kShadowDepthUnit, GL_TEXTURE_CUBE_MAP);
-    unbindTexture(kShadowColorUnit, GL_TEXTURE_CUBE_MAP);
+    glViewport(0, 0, kCubeFaceSize, kCubeFaceSize);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    setDepthTesting(true);
+    // The program samples nothing, but its vertex stage (the reflection's too) declares the
+    // shadow depth cube's unit: a driver that kept that sampler would read the cube drawn into.
+    bindTexture(kShadowDepthUnit, GL_TEXTURE_CUBE_MAP, 0);
 
     const glm::vec3 light = lightCube().position;
     const std::array<glm::mat4, 6> faceMatrices =
         cubeFaceMatrices(cubeFaceViews(light), kLightNearPlane, kLightFarPlane);
     glUseProgram(shadow.program);
-    glUniformMatrix4fv(shadow.cubeFaceMatrices, 6, GL_FALSE, glm::value_ptr(faceMatrices[0]));
-    glUniform3f(shadow.lightSourcePosition, light.x, light.y, light.z);
+    glUniformMatrix4fv(shadow["cm_mat"], 6, GL_FALSE, glm::value_ptr(faceMatrices[0]));
+    glUniform3f(shadow["light_source_position"], light.x, light.y, light.z);
 
     attachCubeMapTarget(target);
     // Nothing drawn on a texel: as far as the moments can say, and the far depth.
     glClearColor(1.0f, 1.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glViewport(0, 0, kCubeFaceSize, kCubeFaceSize);
 }
 
 void drawShadowCasters() {
-    const ShaderProgram& shadow = programs.shadowProgram;
+    const ShadowBuild& shadow = programs.shadowProgram;
     const glm::mat4 identity(1.0f);
-    glUniformMatrix4fv(shadow.transToRef, 1, GL_FALSE, glm::value_ptr(identity));
+    glUniformMatrix4fv(shadow["trans_to_ref"], 1, GL_FALSE, glm::value_ptr(identity));
 
     Casters now;
     now.light = lightCube().position;
@@ -121,8 +124,8 @@ void drawShadowCasters() {
         if (!caster) continue;
         object.bindAttributes(false);
         const glm::mat4 model = object.modelMatrix();
-        glUniform3fv(shadow.cameraPosWorld, 1, glm::value_ptr(mainCamera.position));
-        glUniformMatrix4fv(shadow.modelMatrix, 1, GL_FALSE, glm::value_ptr(model));
+        glUniform3fv(shadow["camera_pos_world"], 1, glm::value_ptr(mainCamera.position));
+        glUniformMatrix4fv(shadow["ModelMatrix"], 1, GL_FALSE, glm::value_ptr(model));
         object.draw(false);
     }
     targets.shadowCubeTarget.staleFaces |= changedFaces(now);

@@ -9,15 +9,67 @@ Targets targets;
 
 namespace {
 
-void setWrap(GLenum target, GLint mode) {
-    glTexParameteri(target, GL_TEXTURE_WRAP_S, mode);
-    glTexParameteri(target, GL_TEXTURE_WRAP_T, mode);
-    glTexParameteri(target, GL_TEXTURE_WRAP_R, mode);
+// How an image is read: the wrap on all three axes and the two filters. The depth images'
+// sampler objects read them with the same settings as the textures themselves.
+struct Sampling {
+    GLint wrap;
+    GLint magFilter;
+    GLint minFilter;
+};
+constexpr Sampling kDepthCubeSampling{GL_REPEAT, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST};
+constexpr Sampling kColorCubeSampling{GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR};
+constexpr Sampling kSceneImageSampling{GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR};
+constexpr Sampling kSceneColorSampling{GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR};
+
+// Sets a texture's or a sampler object's parameters through `set(name, value)`.
+template <typename Set>
+void applySampling(const Sampling& sampling, Set&& set) {
+    set(GL_TEXTURE_WRAP_S, sampling.wrap);
+    set(GL_TEXTURE_WRAP_T, sampling.wrap);
+    set(GL_TEXTURE_WRAP_R, sampling.wrap);
+    set(GL_TEXTURE_MAG_FILTER, sampling.magFilter);
+    set(GL_TEXTURE_MIN_FILTER, sampling.minFilter);
 }
 
-void setFilters(GLenum target, GLint mag, GLint min) {
-    glTexParameteri(target, GL_TEXTURE_MAG_FILTER, mag);
-    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, min);
+void setSampling(GLenum target, const Sampling& sampling) {
+    applySampling(sampling,
+                  [target](GLenum name, GLint value) { glTexParameteri(target, name, value); });
+}
+
+// Anisotropy exists only with its extension; without it the names are invalid enums.
+bool anisotropyAvailable() {
+    return GLEW_EXT_texture_filter_anisotropic || GLEW_ARB_texture_filter_anisotropic;
+}
+
+// The cube maps' anisotropy: the driver's maximum, capped by kCubeMapAnisotropyLimit.
+GLfloat cubeMapAnisotropy() {
+    GLfloat maxAnisotropy = 1.0f;
+    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
+    return std::min(maxAnisotropy, kCubeMapAnisotropyLimit);
+}
+
+// A sampler object that reads like a texture made with `sampling`, comparing depths with
+// GL_LESS or not.
+GLuint makeDepthSampler(const Sampling& sampling, bool compare, bool cubeMap) {
+    GLuint sampler = 0;
+    glGenSamplers(1, &sampler);
+    applySampling(sampling, [sampler](GLenum name, GLint value) {
+        glSamplerParameteri(sampler, name, value);
+    });
+    if (cubeMap && anisotropyAvailable()) {
+        glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT, cubeMapAnisotropy());
+    }
+    glSamplerParameteri(sampler, GL_TEXTURE_COMPARE_MODE,
+                        compare ? GL_COMPARE_REF_TO_TEXTURE : GL_NONE);
+    glSamplerParameteri(sampler, GL_TEXTURE_COMPARE_FUNC, GL_LESS);
+    return sampler;
+}
+
+void createDepthSamplers() {
+    DepthSamplers& samplers = targets.depthSamplers;
+    samplers.shadowCompared = makeDepthSampler(kDepthCubeSampling, true, true);
+    samplers.shadowValues = makeDepthSampler(kDepthCubeSampling, false, true);
+    samplers.sceneValues = makeDepthSampler(kSceneImageSampling, false, false);
 }
 
 void allocateCubeFaces(GLint internalFormat, GLenum format, GLenum type) {
@@ -134,11 +186,6 @@ void rebuildStaleMomentFaces(CubeMapTarget& target) {
     target.staleFaces = 0;
 }
 
-void unbindTexture(int unit, GLenum target) {
-    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
-    glBindTexture(target, 0);
-}
-
 bool checkFramebuffer() {
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) return true;
     std::printf("Framebuffer not complete: %u\n", glCheckFramebufferStatus(GL_FRAMEBUFFER));
@@ -149,17 +196,13 @@ void createCubeMapTarget(GLuint& framebuffer, GLuint& depthCube, GLuint& colorCu
     glGenFramebuffers(1, &framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
 
-    // Anisotropy exists only with its extension; without it the names are invalid enums.
-    const bool anisotropic =
-        GLEW_EXT_texture_filter_anisotropic || GLEW_ARB_texture_filter_anisotropic;
+    const bool anisotropic = anisotropyAvailable();
     GLfloat maxAnisotropy = 1.0f;
     glGenTextures(1, &depthCube);
     glBindTexture(GL_TEXTURE_CUBE_MAP, depthCube);
-    setWrap(GL_TEXTURE_CUBE_MAP, GL_REPEAT);
-    setFilters(GL_TEXTURE_CUBE_MAP, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST);
+    setSampling(GL_TEXTURE_CUBE_MAP, kDepthCubeSampling);
     if (anisotropic) {
-        glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
-        maxAnisotropy = std::min(maxAnisotropy, kCubeMapAnisotropyLimit);
+        maxAnisotropy = cubeMapAnisotropy();
         glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
     }
     allocateCubeFaces(GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_UNSIGNED_BYTE);
@@ -167,8 +210,7 @@ void createCubeMapTarget(GLuint& framebuffer, GLuint& depthCube, GLuint& colorCu
 
     glGenTextures(1, &colorCube);
     glBindTexture(GL_TEXTURE_CUBE_MAP, colorCube);
-    setWrap(GL_TEXTURE_CUBE_MAP, GL_CLAMP_TO_EDGE);
-    setFilters(GL_TEXTURE_CUBE_MAP, GL_LINEAR, GL_LINEAR);
+    setSampling(GL_TEXTURE_CUBE_MAP, kColorCubeSampling);
     if (anisotropic) {
         glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
     }
@@ -189,8 +231,7 @@ bool createSceneTarget() {
 
     glGenTextures(1, &scene.depthTexture);
     glBindTexture(GL_TEXTURE_2D, scene.depthTexture);
-    setWrap(GL_TEXTURE_2D, GL_CLAMP_TO_EDGE);
-    setFilters(GL_TEXTURE_2D, GL_LINEAR, GL_LINEAR);
+    setSampling(GL_TEXTURE_2D, kSceneImageSampling);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, kSceneTargetSize, kSceneTargetSize, 0,
                  GL_DEPTH_COMPONENT, GL_UNSIGNED_BYTE, nullptr);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, scene.depthTexture,
@@ -198,10 +239,9 @@ bool createSceneTarget() {
 
     glGenTextures(1, &scene.colorTexture);
     glBindTexture(GL_TEXTURE_2D, scene.colorTexture);
-    setWrap(GL_TEXTURE_2D, GL_CLAMP_TO_EDGE);
     // The motion blur reads coarser levels, which the post pass rebuilds in the frames that
     // blur; a still frame reads the first level only, as through GL_LINEAR.
-    setFilters(GL_TEXTURE_2D, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR);
+    setSampling(GL_TEXTURE_2D, kSceneColorSampling);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, kSceneBlurLevels);
     auto allocate = [](const ColorFormat& color) {
         for (GLint level = 0; level <= kSceneBlurLevels; ++level) {
@@ -239,6 +279,7 @@ bool createTargets() {
     if (!createSceneTarget()) return false;
     createQuadBuffer();
     giveMomentsTheirLevels(shadow);
+    createDepthSamplers();
     return true;
 }
 

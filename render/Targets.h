@@ -77,6 +77,15 @@ struct SceneTarget {
     GLuint colorTexture = 0;  // sceneColorTexture
 };
 
+// How the passes read the depth images: through sampler objects of their own, with the
+// images' own wraps and filters, so that the compare mode is the reading pass's and no pass
+// changes a texture's parameters for another.
+struct DepthSamplers {
+    GLuint shadowCompared = 0;  // the shadow depth cube, compared with GL_LESS
+    GLuint shadowValues = 0;    // the shadow depth cube, as plain values
+    GLuint sceneValues = 0;     // sceneDepthTexture, as plain values
+};
+
 // Everything on the GPU that the passes of a frame share, created once at start-up.
 struct Targets {
     CubeMapTarget shadowCubeTarget;      // shadowDepthCube, shadowColorCube
@@ -84,6 +93,7 @@ struct Targets {
     SceneTarget sceneTarget;
     GLuint quadBuffer = 0;        // four 2D vertices of a full-screen triangle strip
     std::size_t colorFormat = 0;  // the colour images' format: an index of kFloatColorFormats
+    DepthSamplers depthSamplers;
 };
 
 extern Targets targets;
@@ -99,10 +109,9 @@ bool createSceneTarget();
 void createQuadBuffer();
 // Start-up: all of the above, in order, for the global targets; each cube target is attached
 // and given the first colour format that makes it complete. Says once when that is not
-// GL_RGB32F. Then the shadow moments cube gets its levels and the framebuffers that rebuild them.
-// Returns
-// false, after a plain message, when a target is complete in none of kFloatColorFormats:
-// nothing could be drawn.
+// GL_RGB32F. Then the shadow moments cube gets its levels and the framebuffers that rebuild them,
+// and the depth images their samplers. Returns false, after a plain message, when a target is
+// complete in none of kFloatColorFormats: nothing could be drawn.
 bool createTargets();
 
 // Each frame in which soft shadows read the moments: rebuilds the mipmaps of the moments cube's
@@ -114,12 +123,6 @@ void rebuildStaleMomentFaces(CubeMapTarget& target);
 // level 0. The first time for a target it also checks the framebuffer and reports it when it is
 // incomplete.
 void attachCubeMapTarget(CubeMapTarget& target);
-
-// Unbinds whatever texture of that kind a texture unit holds, leaving that unit active. Each
-// pass calls it before drawing, for the units where another pass left the images that this one
-// renders into: an image bound to a unit while it is being drawn into is a feedback loop as soon
-// as a driver keeps a sampler of that unit in the program.
-void unbindTexture(int unit, GLenum target);
 
 // Prints "Framebuffer not complete: <status>" when the bound framebuffer is incomplete.
 // Returns whether it was complete.

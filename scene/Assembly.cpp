@@ -1,3 +1,5 @@
+#include "scene/Assembly.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +10,6 @@
 
 #include "assets/Bmp.h"
 #include "assets/Paths.h"
-#include "scene/Scene.h"
 
 namespace {
 

@@ -8,8 +8,9 @@
 
 #include "scene/SceneObject.h"
 
-// The scene's collections. Filled once by assembleScene(); afterwards nothing is added or
-// removed, so pointers to elements (animation tracks) stay valid for the run.
+// The scene's collections. Filled once by assembleScene() (scene/Assembly.h); afterwards
+// nothing is added or removed, so pointers to elements (animation tracks) stay valid for the
+// run.
 struct Scene {
     // Element 0 is the light cube "LICHT", element 1 the reflecting sphere.
     std::vector<SceneObject> sceneObjects;
@@ -41,10 +42,3 @@ inline SceneObject& lightCube() { return scene.sceneObjects[0]; }
 
 // First element of sceneObjects whose name equals `name` (case-sensitive), or null.
 SceneObject* findObject(const std::string& name);
-
-// Builds the fixed scene into the empty collections; needs a current GL context.
-void assembleScene();
-// Appends the light cube's 36 vertices, normals and colours to the cube arrays.
-void buildCubeArrays();
-// Builds sky wall i (0 to 5) from plane.3ds into `object` and returns it.
-SceneObject& buildSkyPlane(SceneObject& object, int i);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "scene/Assembly.h"
 #include "scene/Scene.h"
 #include "support/GlFixture.h"
 #include "support/TestSupport.h"

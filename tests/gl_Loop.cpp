@@ -56,7 +56,7 @@ protected:
     }
     // What the post program was last given as the previous frame's view-projection.
     glm::mat4 oldViewProjUniform() const {
-        return uniformMatrix(programs.postProgram, programs.postProgram.oldViewProj);
+        return uniformMatrix(programs.postProgram, programs.postProgram["oldViewProj"]);
     }
 
     TempDir runDir;
@@ -85,12 +85,12 @@ TEST_F(FrameLoopTest, DeltaTimeUsesTheSingleClockAndTheSetUpTime) {
 
 TEST_F(FrameLoopTest, PostPassGetsTheCameraTheSceneWasDrawnWithAndKeepsItForTheNextFrame) {
     startUpAt(0.0);  // the camera's first flight leg runs from 5 to 9 s
-    ASSERT_NE(programs.postProgram.oldViewProj, -1) << "the post program has no \"oldViewProj\"";
+    ASSERT_NE(programs.postProgram["oldViewProj"], -1) << "the post program has no \"oldViewProj\"";
     EXPECT_EQ(loop.oldViewProjection, glm::mat4(1.0f));
 
     frameAt(0.05);
     const glm::mat4 first = mainCamera.viewProjectionMatrix();
-    EXPECT_EQ(uniformMatrix(programs.postProgram, programs.postProgram.viewProj), first);
+    EXPECT_EQ(uniformMatrix(programs.postProgram, programs.postProgram["ViewProj"]), first);
     EXPECT_EQ(oldViewProjUniform(), glm::mat4(1.0f));  // the first frame blurs against identity
     EXPECT_EQ(loop.oldViewProjection, first);
 
@@ -101,12 +101,12 @@ TEST_F(FrameLoopTest, PostPassGetsTheCameraTheSceneWasDrawnWithAndKeepsItForTheN
     ASSERT_NE(drawn, first) << "the camera did not fly";
     // The build of the scene program that drew the last object holds what it was given.
     const SceneObject& last = scene.sceneObjects.back();
-    const ShaderProgram& scenePass = sceneProgramFor(last.kind, loop.shadowMode, last.texture != 0);
-    EXPECT_EQ(uniformMatrix(scenePass, scenePass.projMat) *
-                  uniformMatrix(scenePass, scenePass.viewMatrix),
+    const SceneBuild& scenePass = sceneProgramFor(last.kind, loop.shadowMode, last.texture != 0);
+    EXPECT_EQ(uniformMatrix(scenePass, scenePass["proj_mat"]) *
+                  uniformMatrix(scenePass, scenePass["ViewMatrix"]),
               drawn);
     EXPECT_EQ(loop.viewProjection, drawn);
-    EXPECT_EQ(uniformMatrix(programs.postProgram, programs.postProgram.viewProj), drawn);
+    EXPECT_EQ(uniformMatrix(programs.postProgram, programs.postProgram["ViewProj"]), drawn);
     EXPECT_EQ(oldViewProjUniform(), first);
     EXPECT_EQ(loop.oldViewProjection, drawn);
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -65,8 +66,25 @@ glm::mat4 uniformMatrix(GLuint program, GLint location) {
     return m;
 }
 
-// The textures bound to any unit, as 2D or cube textures, that are also attached to the
-// framebuffer being drawn into, each as "texture T on unit U drawing into F".
+// The table of the program in use: the one of whose builds it is, or null.
+const ProgramTable* tableOfProgramInUse() {
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    const ProgramTable* table = nullptr;
+    forEachProgram(programs, [&](const auto& general, const auto& variants) {
+        bool built = general.program == static_cast<GLuint>(current);
+        for (const auto& variant : variants) {
+            built = built || variant.program.program == static_cast<GLuint>(current);
+        }
+        if (built) table = &programTable(general.id);
+    });
+    return table;
+}
+
+// The textures attached to the framebuffer being drawn into that are also bound where the
+// program in use may sample them: on the unit and target of a sampler that its stage files
+// declare (whether or not the driver keeps it), each as "texture T on unit U (sampler S of P)
+// drawing into F".
 std::vector<std::string> imagesBoundWhereDrawn() {
     GLint framebuffer = 0;
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &framebuffer);
@@ -88,23 +106,48 @@ std::vector<std::string> imagesBoundWhereDrawn() {
         : framebuffer == GLint(targets.sceneTarget.framebuffer)
             ? "the scene image"
             : "framebuffer " + std::to_string(framebuffer);
+    const ProgramTable* table = tableOfProgramInUse();
+    if (table == nullptr) return {"a program that is no build of the four drawing into " + target};
     GLint active = 0;
-    GLint units = 0;
     glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
-    glGetIntegerv(GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS, &units);
     std::vector<std::string> found;
-    for (GLint unit = 0; unit < units; ++unit) {
-        glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
-        for (GLenum binding : {GL_TEXTURE_BINDING_2D, GL_TEXTURE_BINDING_CUBE_MAP}) {
-            GLint bound = 0;
-            glGetIntegerv(binding, &bound);
-            if (bound != 0 && std::find(attached.begin(), attached.end(), bound) != attached.end())
-                found.push_back("texture " + std::to_string(bound) + " on unit " +
-                                std::to_string(unit) + " drawing into " + target);
+    for (const SamplerRow& sampler : table->samplers) {
+        glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(sampler.unit));
+        GLint bound = 0;
+        glGetIntegerv(sampler.type.textureTarget == GL_TEXTURE_2D ? GL_TEXTURE_BINDING_2D
+                                                                  : GL_TEXTURE_BINDING_CUBE_MAP,
+                      &bound);
+        if (bound != 0 && std::find(attached.begin(), attached.end(), bound) != attached.end()) {
+            found.push_back("texture " + std::to_string(bound) + " on unit " +
+                            std::to_string(sampler.unit) + " (sampler " + sampler.name + " of " +
+                            table->name + ") drawing into " + target);
         }
     }
     glActiveTexture(static_cast<GLenum>(active));
     return found;
+}
+
+// How a unit's cube map is read: compare mode and function of the sampler object bound there,
+// or of the texture itself where none is.
+struct Comparison {
+    GLint mode = GL_NONE;
+    GLint function = GL_NONE;
+    bool operator==(const Comparison&) const = default;
+};
+Comparison cubeComparison(int unit) {
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    GLint sampler = 0;
+    glGetIntegerv(GL_SAMPLER_BINDING, &sampler);
+    Comparison comparison;
+    if (sampler != 0) {
+        const auto name = static_cast<GLuint>(sampler);
+        glGetSamplerParameteriv(name, GL_TEXTURE_COMPARE_MODE, &comparison.mode);
+        glGetSamplerParameteriv(name, GL_TEXTURE_COMPARE_FUNC, &comparison.function);
+    } else {
+        glGetTexParameteriv(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_MODE, &comparison.mode);
+        glGetTexParameteriv(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_FUNC, &comparison.function);
+    }
+    return comparison;
 }
 
 // Looks at the GL state before each draw while alive.
@@ -197,25 +240,37 @@ TEST_F(PassTest, AFrameRunsItsStepsInOrder) {
     addPoint(reveal, glm::vec3(0, 0, 5), glm::vec3(0, 0, 5));
     timeline.revealTracks.push_back(reveal);
 
-    // The passes' marks, each with the polygon mode that it meets.
+    // The passes' marks, and the polygon modes that each pass's draws meet.
     struct Recorder : PassObserver {
         std::vector<std::string> marks;
-        void passBegin(PassId pass) override { record('+', pass); }
-        void passEnd(PassId pass) override { record('-', pass); }
-        void record(char edge, PassId pass) {
-            GLint mode[2] = {};
-            glGetIntegerv(GL_POLYGON_MODE, mode);
-            marks.push_back(edge + std::string(passName(pass)) + (mode[0] == GL_LINE ? "/" : ""));
+        std::string drawing;
+        std::map<std::string, std::set<std::string>> drawModes;
+        void passBegin(PassId pass) override {
+            marks.push_back("+" + std::string(passName(pass)));
+            if (pass != PassId::Mipmaps) drawing = passName(pass);
         }
+        void passEnd(PassId pass) override { marks.push_back("-" + std::string(passName(pass))); }
     } recorder;
     passObserver = &recorder;
     loop.wireframe = true;
-    renderFrame(100.0);
+    {
+        DrawWatch watch([&] {
+            GLint mode[2] = {};
+            glGetIntegerv(GL_POLYGON_MODE, mode);
+            recorder.drawModes[recorder.drawing].insert(mode[0] == GL_LINE ? "lines" : "filled");
+        });
+        renderFrame(100.0);
+    }
     passObserver = nullptr;
-    // Lines for the scene image only.
     EXPECT_EQ(recorder.marks, (std::vector<std::string>{"+shadow", "-shadow", "+reflection",
-                                                        "-reflection", "+scene/", "+mipmaps/",
-                                                        "-mipmaps/", "-scene/", "+post", "-post"}));
+                                                        "-reflection", "+scene", "+mipmaps",
+                                                        "-mipmaps", "-scene", "+post", "-post"}));
+    // Lines for the scene image only.
+    using Modes = std::set<std::string>;
+    EXPECT_EQ(recorder.drawModes, (std::map<std::string, Modes>{{"shadow", Modes{"filled"}},
+                                                                {"reflection", Modes{"filled"}},
+                                                                {"scene", Modes{"lines"}},
+                                                                {"post", Modes{"filled"}}}));
     // The animation step runs after the shadow cubes are cleared and before anything is drawn:
     // the block is in this frame's shadow cube and in its reflection, in front of the glowing
     // light cube.
@@ -244,12 +299,7 @@ TEST_F(PassTest, ReflectionPassComparesDepthsAndLeavesOutEveryObjectNamedLikeThe
     GLint bound = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_CUBE_MAP, &bound);
     EXPECT_EQ(static_cast<GLuint>(bound), targets.shadowCubeTarget.depthCube);
-    GLint compareMode = GL_NONE;
-    GLint compareFunc = GL_NONE;
-    glGetTexParameteriv(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_MODE, &compareMode);
-    glGetTexParameteriv(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_FUNC, &compareFunc);
-    EXPECT_EQ(compareMode, GL_COMPARE_REF_TO_TEXTURE);
-    EXPECT_EQ(compareFunc, GL_LESS);
+    EXPECT_EQ(cubeComparison(kShadowDepthUnit), (Comparison{GL_COMPARE_REF_TO_TEXTURE, GL_LESS}));
 
     const GLuint cube = targets.reflectionCubeTarget.colorCube;
     EXPECT_EQ(centreTexel(readCubeFace(cube, kNegativeX, false), false), glm::vec3(0.0f));
@@ -275,12 +325,15 @@ TEST_F(PassTest, ScenePassDrawsPatchesAndSetsTheDepthCubeCompareModeFromTheShado
     for (int mode : {1, 2, 0}) {
         loop.shadowMode = mode;
         renderScenePass();
-        GLint compare = -1;
-        glActiveTexture(GL_TEXTURE0 + kShadowDepthUnit);
-        glGetTexParameteriv(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_MODE, &compare);
-        EXPECT_EQ(compare, mode == 1 ? GL_NONE : GL_COMPARE_REF_TO_TEXTURE) << mode;
+        EXPECT_EQ(cubeComparison(kShadowDepthUnit).mode,
+                  mode == 1 ? GL_NONE : GL_COMPARE_REF_TO_TEXTURE)
+            << mode;
+        if (mode != 1) {
+            EXPECT_EQ(cubeComparison(kShadowDepthUnit).function, GL_LESS);
+        }
         GLint varShadow = -1;
-        glGetUniformiv(programs.sceneProgram.program, programs.sceneProgram.varShadow, &varShadow);
+        glGetUniformiv(programs.sceneProgram.program, programs.sceneProgram["varShadow"],
+                       &varShadow);
         EXPECT_EQ(varShadow, mode);
     }
     GLint patchVertices = 0;
@@ -292,18 +345,18 @@ TEST_F(PassTest, OldViewProjIsTheIdentityOnTheFirstFrameAndEqualsViewProjForASti
     scene.sceneObjects.push_back(makeLight(glm::vec3(0, 0, -10), 0.5f));
     // Looking down -Z from the origin: the light is straight ahead.
     const glm::mat4 viewProjection = mainCamera.viewProjectionMatrix();
-    const ShaderProgram& post = programs.postProgram;
+    const PostBuild& post = programs.postProgram;
 
     runPostProcessPass(viewProjection, glm::mat4(1.0f), 1.0f / 30.0f);
-    expectNear(uniformMatrix(post.program, post.oldViewProj), glm::mat4(1.0f), 0.0f);
+    expectNear(uniformMatrix(post.program, post["oldViewProj"]), glm::mat4(1.0f), 0.0f);
 
     runPostProcessPass(viewProjection, viewProjection, 1.0f / 30.0f);
-    const glm::mat4 sent = uniformMatrix(post.program, post.viewProj);
-    expectNear(uniformMatrix(post.program, post.oldViewProj), sent, 0.0f);
-    expectNear(uniformMatrix(post.program, post.invViewProj) * sent, glm::mat4(1.0f), 1e-4f);
+    const glm::mat4 sent = uniformMatrix(post.program, post["ViewProj"]);
+    expectNear(uniformMatrix(post.program, post["oldViewProj"]), sent, 0.0f);
+    expectNear(uniformMatrix(post.program, post["invViewProj"]) * sent, glm::mat4(1.0f), 1e-4f);
 
     float light[3] = {};
-    glGetUniformfv(post.program, post.lightSourcePosScreenSpace, light);
+    glGetUniformfv(post.program, post["light_source_pos_ScreenSpace"], light);
     EXPECT_NEAR(light[0], 0.0f, 1e-6f);
     EXPECT_NEAR(light[1], 0.0f, 1e-6f);
     for (GLuint attribute = 0; attribute < 4; ++attribute) {
@@ -352,8 +405,8 @@ TEST_F(PassTest, APostPassIntoAMinimisedWindowRaisesNoGlError) {
 TEST_F(PassTest, FramesOfTheWholeDemoRaiseNoGlErrorAndNeverDrawIntoABoundTexture) {
     // The real start-up and frame code over the moments that switch modes and features:
     // PCF shadows (3 s), variance shadows (5 s), the water (31 s), wireframe (53 s). At every
-    // draw, no texture that the framebuffer being drawn into holds may be bound to a unit,
-    // where a program could sample it (a feedback loop, undefined in GL).
+    // draw, no texture that the framebuffer being drawn into holds may be bound where the
+    // program in use could sample it (a feedback loop, undefined in GL).
     static double clock = 0.0;
     platform().clock = [] { return clock; };
     platform().keyDown = [](int) { return false; };

@@ -1,6 +1,7 @@
 // Programs, uniform locations, render targets and constant uniforms, as start-up leaves them.
 #include <GL/glew.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -68,8 +69,9 @@ TEST_F(GlTest, StartUpPrintsNoErrorForEachTargetAndCompilesEveryStageCleanly) {
     ASSERT_NE(targetsAt, std::string::npos) << output;
     EXPECT_EQ(output.substr(targetsAt + 17), "0\n0\n0\n");
 
-    for (const ShaderProgram* p : {&programs.shadowProgram, &programs.reflectionProgram,
-                                   &programs.sceneProgram, &programs.postProgram}) {
+    const ShaderProgram* four[] = {&programs.shadowProgram, &programs.reflectionProgram,
+                                   &programs.sceneProgram, &programs.postProgram};
+    for (const ShaderProgram* p : four) {
         GLint linked = GL_FALSE;
         glGetProgramiv(p->program, GL_LINK_STATUS, &linked);
         EXPECT_EQ(linked, GL_TRUE);
@@ -148,43 +150,51 @@ TEST_F(GlTest, SamplersAreBoundToTheirUnitsByTheStageFiles) {
     EXPECT_EQ(samplerUnit(programs.postProgram.program, "sceneColor"), kSceneColorUnit);
 }
 
-TEST_F(GlTest, EveryUniformThatThePassesNeedIsFoundAndTheConstantsAreSet) {
+TEST_F(GlTest, TheConstantUniformsAreSetInTheProgramsAndInEveryVariantThatKeepsThem) {
     ensurePipeline();
-    const ShaderProgram& shadow = programs.shadowProgram;
-    for (GLint location : {shadow.lightSourcePosition, shadow.nearFarPlane, shadow.cubeFaceMatrices,
-                           shadow.modelMatrix}) {
-        EXPECT_NE(location, -1);
-    }
-    const ShaderProgram& scene = programs.sceneProgram;
-    for (GLint location :
-         {scene.reflection, scene.texSize, scene.lightSourcePosition, scene.nearFarPlane, scene.mvp,
-          scene.modelMatrix, scene.viewMatrix, scene.projMat, scene.cameraPosWorld,
-          scene.elapsedTime, scene.useTexture, scene.tessellation, scene.tessOuter, scene.tessInner,
-          scene.kernelSize, scene.mipmapLevel, scene.varShadow}) {
-        EXPECT_NE(location, -1);
-    }
-    const ShaderProgram& post = programs.postProgram;
-    for (GLint location : {post.viewProj, post.invViewProj, post.oldViewProj, post.numSamples,
-                           post.lightSourcePosScreenSpace, post.flareRadius, post.dTime}) {
-        EXPECT_NE(location, -1);
-    }
-
+    using Pair = std::array<float, 2>;
+    auto floats = [](const ShaderProgram& build, GLint location) {
+        Pair value{};
+        glGetUniformfv(build.program, location, value.data());
+        return value;
+    };
+    auto integer = [](const ShaderProgram& build, GLint location) {
+        GLint value = 0;
+        glGetUniformiv(build.program, location, &value);
+        return value;
+    };
+    const ShadowBuild& shadow = programs.shadowProgram;
+    EXPECT_EQ(floats(shadow, shadow["near_far_plane"]), (Pair{0.1f, 300.0f}));
     // The reflection stage has no use for near_far_plane: its location is -1, set harmlessly.
-    for (const ShaderProgram* p : {&programs.shadowProgram, &programs.sceneProgram}) {
-        float nearFar[2] = {};
-        glGetUniformfv(p->program, p->nearFarPlane, nearFar);
-        EXPECT_FLOAT_EQ(nearFar[0], 0.1f);
-        EXPECT_FLOAT_EQ(nearFar[1], 300.0f);
-    }
-    GLint texSize = 0;
-    GLint kernelSize = 0;
-    float mipmapLevel = 0.0f;
-    glGetUniformiv(scene.program, scene.texSize, &texSize);
-    glGetUniformiv(scene.program, scene.kernelSize, &kernelSize);
-    glGetUniformfv(scene.program, scene.mipmapLevel, &mipmapLevel);
-    EXPECT_EQ(texSize, 512);
-    EXPECT_EQ(kernelSize, 4);
-    EXPECT_FLOAT_EQ(mipmapLevel, 0.5f);
+    EXPECT_EQ(programs.reflectionProgram["near_far_plane"], -1);
+
+    // The general scene program keeps them all; a variant may have compiled one out (-1).
+    std::size_t kept = 0;
+    auto expectSceneConstants = [&](const SceneBuild& build, bool general) {
+        SCOPED_TRACE(general ? "sceneProgram" : "a variant");
+        auto has = [&](GLint location) {
+            if (general) {
+                EXPECT_NE(location, -1);
+            }
+            kept += location != -1 ? 1 : 0;
+            return location != -1;
+        };
+        if (has(build["near_far_plane"])) {
+            EXPECT_EQ(floats(build, build["near_far_plane"]), (Pair{0.1f, 300.0f}));
+        }
+        if (has(build["tex_size"])) {
+            EXPECT_EQ(integer(build, build["tex_size"]), 512);
+        }
+        if (has(build["kernelsize"])) {
+            EXPECT_EQ(integer(build, build["kernelsize"]), 4);
+        }
+        if (has(build["mipmap_level"])) {
+            EXPECT_FLOAT_EQ(floats(build, build["mipmap_level"])[0], 0.5f);
+        }
+    };
+    expectSceneConstants(programs.sceneProgram, true);
+    for (const auto& variant : programs.sceneVariants) expectSceneConstants(variant.program, false);
+    EXPECT_GT(kept, 4u + programs.sceneVariants.size());  // the variants keep some
 }
 
 TEST_F(GlTest, PipelineProblemsNameEachProgramThatDidNotLinkAndEachIncompleteTarget) {

@@ -114,47 +114,38 @@ void expectSamePicture(const std::vector<T>& a, const std::vector<T>& b, double 
 // Draws with the general programs only, as if no variant had built.
 class GeneralProgramsOnly {
 public:
-    GeneralProgramsOnly()
-        : scene_(programs.sceneVariants),
-          reflection_(programs.reflectionVariants),
-          post_(programs.postVariants) {
-        for (ShaderVariant& v : programs.sceneVariants) v.program = programs.sceneProgram;
-        for (ShaderVariant& v : programs.reflectionVariants) v.program = programs.reflectionProgram;
-        for (ShaderVariant& v : programs.postVariants) v.program = programs.postProgram;
+    GeneralProgramsOnly() : saved_(programs) {
+        forEachProgram(programs, [](const auto& general, auto& variants) {
+            for (auto& variant : variants) variant.program = general;
+        });
     }
-    ~GeneralProgramsOnly() {
-        programs.sceneVariants = scene_;
-        programs.reflectionVariants = reflection_;
-        programs.postVariants = post_;
-    }
+    ~GeneralProgramsOnly() { programs = saved_; }
+    GeneralProgramsOnly(const GeneralProgramsOnly&) = delete;
+    GeneralProgramsOnly& operator=(const GeneralProgramsOnly&) = delete;
 
 private:
-    std::vector<ShaderVariant> scene_, reflection_, post_;
+    Programs saved_;
 };
 
 }  // namespace
 
 TEST_F(VariantTest, EveryVariantIsALinkedProgramOfItsOwn) {
-    const struct {
-        const ShaderProgram& general;
-        const std::vector<ShaderVariant>& variants;
-        std::size_t count;
-    } passes[] = {{programs.sceneProgram, programs.sceneVariants, 11},
-                  {programs.reflectionProgram, programs.reflectionVariants, 3},
-                  {programs.postProgram, programs.postVariants, 4}};
+    const std::size_t counts[] = {0, 3, 11, 4};  // shadow, reflection, scene, post
+    const std::size_t* count = counts;
     std::vector<GLuint> seen;
-    for (const auto& pass : passes) {
-        ASSERT_EQ(pass.variants.size(), pass.count);
-        for (const ShaderVariant& variant : pass.variants) {
+    forEachProgram(programs, [&](const auto& general, const auto& variants) {
+        ASSERT_EQ(variants.size(), *count++);
+        for (const auto& variant : variants) {
             const GLuint program = variant.program.program;
             GLint linked = GL_FALSE;
             glGetProgramiv(program, GL_LINK_STATUS, &linked);
             EXPECT_EQ(linked, GL_TRUE) << variant.defines;
-            EXPECT_NE(program, pass.general.program) << variant.defines;
+            EXPECT_NE(program, general.program) << variant.defines;
             EXPECT_EQ(std::count(seen.begin(), seen.end(), program), 0) << variant.defines;
             seen.push_back(program);
         }
-    }
+    });
+    EXPECT_EQ(count, std::end(counts));
 }
 
 TEST_F(VariantTest, SceneAndReflectionVariantsDrawWhatTheGeneralProgramsDrawInEveryShadowMode) {
@@ -263,10 +254,9 @@ TEST_F(VariantTest, TheBuildListHoldsEveryProgramsStageTextsAsTheyWereCompiled) 
     // builds in the order createPrograms() makes them, each stage's text as its shader's source.
     std::vector<GLuint> made = {programs.shadowProgram.program, programs.reflectionProgram.program,
                                 programs.sceneProgram.program, programs.postProgram.program};
-    for (const auto* variants :
-         {&programs.reflectionVariants, &programs.sceneVariants, &programs.postVariants}) {
-        for (const ShaderVariant& variant : *variants) made.push_back(variant.program.program);
-    }
+    forEachProgram(programs, [&](const auto&, const auto& variants) {
+        for (const auto& variant : variants) made.push_back(variant.program.program);
+    });
     const std::vector<ProgramBuild> builds = programBuilds();
     ASSERT_EQ(builds.size(), made.size());
     constexpr GLenum kTypes[] = {GL_VERTEX_SHADER, GL_TESS_CONTROL_SHADER,

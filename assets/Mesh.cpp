@@ -1,10 +1,11 @@
+#include "assets/Mesh.h"
+
 #include <GL/glew.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "assets/Mesh.h"
 #include "core/Platform.h"
 
 namespace {

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "scene/Scene.h"
+#include "scene/SceneObject.h"
+
+// The fixed scene, built from the assembly's tables into the global scene.
+
+// Start-up, after the programs: builds the fixed scene into fresh collections (the objects'
+// meshes and pictures loaded and uploaded); needs a current GL context.
+void assembleScene();
+// Appends the light cube's 36 vertices, normals and colours to the cube arrays.
+void buildCubeArrays();
+// Builds sky wall i (0 to 5) from plane.3ds into `object` and returns it.
+SceneObject& buildSkyPlane(SceneObject& object, int i);
