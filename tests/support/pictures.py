@@ -106,6 +106,78 @@ def check(condition, message):
 
 SPHERE_CENTRE = (-30.0, 7.5, 0.0)  # the reflecting sphere, as placed (scale x position)
 GROUND_HEIGHT = -1.75
+LAMP_POST = (0.0, -12.0)  # where the street lamp's post stands (x, z)
+NEAR_BARREL = (12.5, 8.0)  # the barrel before the camera at the start
+
+
+def away_from_light(picture, foot):
+    """Unit ground direction (x, z) in which a caster standing at foot (x, z) casts its shadow."""
+    light = picture.notes['light']
+    d = (foot[0] - light[0], foot[1] - light[2])
+    length = (d[0] ** 2 + d[1] ** 2) ** 0.5
+    return d[0] / length, d[1] / length
+
+
+def ground_window(picture, foot, direction, s):
+    """Window pixel of the ground point s units from foot along direction."""
+    return picture.window((foot[0] + direction[0] * s, GROUND_HEIGHT, foot[1] + direction[1] * s))
+
+
+def median(values):
+    values = sorted(values)
+    return values[len(values) // 2]
+
+
+def post_shadow_contrasts(hard, other):
+    """Contrast (1 - shadow / ground beside it) along the lamp post's shadow line, from 2 to 5.5
+    units out from its foot (past the pedestal, short of the lamp head's shadow). The line is
+    found in the hard picture: the darkest pixel within three rows of where the line projects."""
+    direction = away_from_light(hard, LAMP_POST)
+    contrasts = []
+    for k in range(36):
+        x, y = ground_window(hard, LAMP_POST, direction, 2.0 + k * 0.1)
+        x, y = int(round(x)), int(round(y))
+        line = min(range(y - 3, y + 4), key=lambda r: hard.luminance(x, r))
+        dark = min(other.luminance(x, r) for r in (line - 1, line, line + 1))
+        beside = median([other.luminance(x, r) for r in list(range(line - 9, line - 4)) +
+                         list(range(line + 5, line + 10))])
+        contrasts.append(1.0 - dark / beside)
+    return contrasts
+
+
+def box_median(picture, cx, cy, width, height):
+    return median([picture.luminance(x, y) for y in range(int(cy - height / 2), int(cy + height / 2))
+                   for x in range(int(cx - width / 2), int(cx + width / 2))])
+
+
+def shadow_core_darkening(picture):
+    """How much a 50 x 30 box in the middle of the near barrel's shadow (0.85 units out from its
+    foot) is darkened against the lit ground 80 pixels beside it: 1 - median / median."""
+    x, y = ground_window(picture, NEAR_BARREL, away_from_light(picture, NEAR_BARREL), 0.85)
+    return 1.0 - box_median(picture, x, y - 8, 50, 30) / box_median(picture, x - 80, y - 8, 50, 30)
+
+
+def saturation(picture, x0, y0, x1, y1):
+    total, count = 0.0, 0
+    for y in range(y0, y1, 2):
+        row = picture.rows[y]
+        for x in range(x0, x1, 2):
+            r, g, b = row[3 * x:3 * x + 3]
+            top = max(r, g, b)
+            total += (top - min(r, g, b)) / top if top > 0 else 0.0
+            count += 1
+    return total / count
+
+
+def horizon_trench(picture):
+    """The darkest row (median luminance) in rows 250 to 350, against the lower of the medians of
+    the rows 6 to 14 above and below it."""
+    rows = {y: median([picture.luminance(x, y) for x in range(0, picture.width, 4)])
+            for y in range(236, 365)}
+    darkest = min(range(250, 351), key=lambda y: rows[y])
+    above = median([rows[y] for y in range(darkest - 14, darkest - 5)])
+    below = median([rows[y] for y in range(darkest + 6, darkest + 15)])
+    return darkest, rows[darkest], min(above, below)
 
 
 def shadow_points(picture):
@@ -213,6 +285,39 @@ def main():
         top = picture.window((SPHERE_CENTRE[0], SPHERE_CENTRE[1] + 1.5, SPHERE_CENTRE[2]))
         r, g, b = picture.rows[int(top[1])][3 * int(top[0]):3 * int(top[0]) + 3]
         check(r > 100 and g + b > 120, f'the sphere reflects the sky: rgb {r},{g},{b}')
+    elif name == 'post-shadow':
+        # The lamp post's thin shadow, against the hard mode's (second stem): as dark, and even
+        # along its length (no beads).
+        hard = Picture(sys.argv[3])
+        reference, own = post_shadow_contrasts(hard, hard), post_shadow_contrasts(hard, picture)
+        mean = sum(own) / len(own)
+        spread = (sum((c - mean) ** 2 for c in own) / len(own)) ** 0.5 / mean
+        ratio = mean / (sum(reference) / len(reference))
+        check(ratio >= 0.85 and spread <= 0.10,
+              f'the lamp post\'s shadow keeps its darkness (mode '
+              f'{picture.notes["shadowMode"][0]:.0f}): contrast {mean:.2f}, {ratio:.2f} of the '
+              f'hard mode\'s; varies by {spread:.3f} along the line (at most 0.10)')
+    elif name == 'shadow-core':
+        # The core of the near barrel's shadow, darkened as much as in the hard mode (second stem).
+        own, hard = shadow_core_darkening(picture), shadow_core_darkening(Picture(sys.argv[3]))
+        check(own >= 0.85 * hard, f'the barrel\'s shadow core is darkened {own:.2f}, '
+                                  f'{own / hard:.2f} of the hard mode\'s {hard:.2f}')
+    elif name == 'saturation':
+        # No milky sheen over the meadow: the bottom centre as saturated as the bottom corners.
+        w, h = picture.width, picture.height
+        centre = saturation(picture, w // 2 - 128, h - 128, w // 2 + 128, h)
+        corners = (saturation(picture, 0, h - 128, 256, h) +
+                   saturation(picture, w - 256, h - 128, w, h)) / 2
+        check(centre >= 0.85 * corners, f'the meadow keeps its colour at '
+                                        f'{picture.notes["time"][0]:.0f} s: saturation '
+                                        f'{centre:.2f} at the bottom centre, {corners:.2f} at the '
+                                        f'corners ({centre / corners:.2f})')
+    elif name == 'horizon':
+        # No dark trench where the ground meets the hills.
+        row, darkest, side = horizon_trench(picture)
+        check(darkest >= 0.8 * side, f'no trench at the hills\' foot: darkest row {row} at '
+                                     f'{darkest:.0f}, {darkest / side:.2f} of its lower side '
+                                     f'({side:.0f})')
     elif name == 'sphere-itself':
         # With the light inside it, the sphere is still a red mirror, not the light's glow.
         low = picture.window((SPHERE_CENTRE[0], SPHERE_CENTRE[1] - 1.2, SPHERE_CENTRE[2]))
