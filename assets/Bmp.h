@@ -29,9 +29,11 @@ inline constexpr std::uint64_t kBmpFixedAllowance = std::uint64_t{64} * 1024;
 // one) then stays well under a GiB.
 inline constexpr std::uint64_t kBmpMaxPixelBytes = std::uint64_t{64} * 1024 * 1024;
 // Sky pictures are a cross of six square faces on a 4 x 3 grid.
-// Anisotropic filtering of the pictures, at most (where the driver offers as much): enough for
-// the ground towards the horizon, stretched eight to sixteen times.
-inline constexpr float kPictureAnisotropy = 16.0f;
+// Anisotropic filtering of the pictures, at most (where the driver offers as much): 1, so none.
+// On a CPU rasteriser it is ruinous: 2x, 4x or 16x each made a frame 15 to 20 times slower
+// (Mesa 22.3 llvmpipe, the ground filling half the picture). Raise it where the renderer is a
+// GPU's: the code below asks the driver for up to this much.
+inline constexpr float kPictureAnisotropy = 1.0f;
 
 inline constexpr int kSkyGridColumns = 4;
 inline constexpr int kSkyGridBands = 3;

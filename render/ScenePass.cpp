@@ -60,8 +60,12 @@ void renderScenePass() {
     const SceneBuild& sceneProgram = programs.sceneProgram;
     // The polygon mode is the frame's wireframe switch, set by the caller.
     glViewport(0, 0, kSceneTargetSize, kSceneTargetSize);
-    glBindFramebuffer(GL_FRAMEBUFFER, targets.sceneTarget.framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, targets.sceneTarget.multisampleFramebuffer);
     setDepthTesting(true);
+    // Filtered lookups near a cube face's edge take texels from the face beside it: the shadow
+    // moments' coarser levels would otherwise meet along a seam that shows on the ground as a
+    // thin false shadow.
+    glEnable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
 
     const glm::vec3 light = lightCube().position;
     forEachBuild(sceneProgram, programs.sceneVariants, [&](const SceneBuild& build) {
@@ -100,5 +104,10 @@ void renderScenePass() {
     setDepthTesting(true);
     for (const SceneObject& object : scene.sceneObjects) drawObject(object, true);
     glUseProgram(sceneProgram.program);
+    const SceneTarget& target = targets.sceneTarget;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, target.multisampleFramebuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target.framebuffer);
+    glBlitFramebuffer(0, 0, kSceneTargetSize, kSceneTargetSize, 0, 0, kSceneTargetSize,
+                      kSceneTargetSize, GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, GL_NEAREST);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
