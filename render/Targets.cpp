@@ -5,9 +5,20 @@
 #include <functional>
 #include <string>
 
+#include "core/OutOfMemory.h"
+
 Targets targets;
 
 namespace {
+
+// Whether GL has recorded this error since it was last asked; every recorded error is taken.
+bool glErrorRecorded(GLenum wanted) {
+    bool recorded = false;
+    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError()) {
+        recorded = recorded || error == wanted;
+    }
+    return recorded;
+}
 
 void setWrap(GLenum target, GLint mode) {
     glTexParameteri(target, GL_TEXTURE_WRAP_S, mode);
@@ -46,6 +57,15 @@ bool settleColorFormat(const char* target,
     GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
     while (status != GL_FRAMEBUFFER_COMPLETE) {
         if (targets.colorFormat + 1 == kFloatColorFormats.size()) {
+            // A driver that had no memory for the images is not one that cannot render into
+            // them.
+            if (glErrorRecorded(GL_OUT_OF_MEMORY)) {
+                char what[128];
+                std::snprintf(what, sizeof what,
+                              "the GL driver has no memory for the %s's images (GL_OUT_OF_MEMORY)",
+                              target);
+                endOutOfMemory(what);
+            }
             std::string formats;
             for (std::size_t i = 0; i < kFloatColorFormats.size(); ++i) {
                 formats += i == 0 ? "" : i + 1 < kFloatColorFormats.size() ? ", " : " and ";

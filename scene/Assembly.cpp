@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -5,6 +6,7 @@
 #include <glm/glm.hpp>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "assets/Bmp.h"
 #include "assets/Paths.h"
@@ -210,6 +212,15 @@ SceneObject& buildSkyPlane(SceneObject& object, int i) {
     object.setRotation(wall.rotation.x, wall.rotation.y, wall.rotation.z);
     object.createBuffers();
     return object;
+}
+
+std::vector<std::string> sceneMeshFiles() {
+    std::vector<std::string> files;
+    for (const ObjectRow& row : kObjectRows) {
+        if (std::find(files.begin(), files.end(), row.mesh) == files.end())
+            files.push_back(row.mesh);
+    }
+    return files;
 }
 
 void assembleScene() {

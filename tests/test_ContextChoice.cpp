@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ToolContext.h"
+#include "context/EglContext.h"
 
 namespace {
 
