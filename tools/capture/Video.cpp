@@ -84,14 +84,13 @@ void onStopSignal(int signal) { stopSignal = signal; }
 
 // Ctrl-C, SIGTERM, SIGHUP (the terminal went away) and SIGQUIT end the recording at the next
 // frame or pipe write, not at once, so that it can remove its unfinished file. Without
-// SA_RESTART a blocked write returns at once. A signal ignored at start (nohup's SIGHUP) stays
-// ignored.
+// SA_RESTART a blocked write returns at once. A SIGHUP ignored at start (nohup) stays ignored.
 void catchStopSignals() {
     struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-        if (!ignoredAtStart(signal)) sigaction(signal, &action, nullptr);
+        if (!stopSignalStaysIgnored(signal)) sigaction(signal, &action, nullptr);
     }
     // A dead encoder shows as a failed write, not as a signal.
     std::signal(SIGPIPE, SIG_IGN);

@@ -47,7 +47,7 @@ bool videoCanStart(const VideoOptions& options);
 // target, reads it back, and renames it at the end. Returns the exit status: 0, 2 when the time
 // range holds no frame, 1 when ffmpeg fails or its video is not whole (one line says why, with
 // ffmpeg's own last error where it gave one; the target is left as it was, and no temporary).
-// SIGINT, SIGTERM, SIGHUP or SIGQUIT (those not ignored at start) ends the encoder (killed if
+// SIGINT, SIGTERM, SIGHUP (unless ignored at start) or SIGQUIT ends the encoder (killed if
 // it has not ended half a second after it was asked), removes the unfinished file and ends the
 // process by that signal, within a second whatever the encoder does.
 int recordVideo(const VideoOptions& options, const VideoFrameCode& frameCode);

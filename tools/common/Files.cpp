@@ -232,12 +232,14 @@ bool ignoredAtStart(int signal) {
     return signal > 0 && signal < NSIG && inherited[static_cast<std::size_t>(signal)];
 }
 
+bool stopSignalStaysIgnored(int signal) { return signal == SIGHUP && ignoredAtStart(SIGHUP); }
+
 void removeTemporariesOnStopSignals() {
     struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     for (const int signal : kStopSignals) sigaddset(&action.sa_mask, signal);
     for (const int signal : kStopSignals) {
-        if (!ignoredAtStart(signal)) sigaction(signal, &action, nullptr);
+        if (!stopSignalStaysIgnored(signal)) sigaction(signal, &action, nullptr);
     }
 }

@@ -43,10 +43,14 @@ bool writeFileWhole(const std::string& path, const std::function<bool(std::FILE*
 // A file's bytes (a picture encoded in memory, a JSON text) written whole.
 bool writeBytesWhole(const std::string& path, const std::string& bytes, std::string& why);
 
-// Whether the signal was ignored when the program started (nohup ignores SIGHUP): such a
-// signal stays ignored, whatever the tool catches. The first call, before any handler is set,
-// records what was inherited.
+// Whether the signal was ignored when the program started. The first call, before any handler
+// is set, records what was inherited.
 bool ignoredAtStart(int signal);
-// Ctrl-C, SIGTERM, SIGHUP and SIGQUIT (those not ignored at start) remove the temporaries
+// Whether a stop signal is left ignored: SIGHUP where it was ignored at start, as nohup leaves
+// it, so that a recording started with nohup outlives its terminal. (A shell also starts its
+// background jobs with Ctrl-C ignored, for the terminal's sake; a SIGINT sent to the process
+// itself still stops it.)
+bool stopSignalStaysIgnored(int signal);
+// Ctrl-C, SIGTERM, SIGHUP and SIGQUIT (but a SIGHUP that stays ignored) remove the temporaries
 // known at that moment, say which file was not written, and end the process by that signal.
 void removeTemporariesOnStopSignals();
