@@ -2,6 +2,10 @@
 # Sourced, not run.
 
 PELK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# Numbers are formatted and read in the C locale whatever the user's: under a decimal-comma
+# locale bash's printf '%06.3f' writes "30,000" (and refuses "30.5"), and picture names would
+# not match the capture tool's.
+export LC_ALL=C
 PELK_JOBS=$(nproc 2>/dev/null || echo 2)
 
 # Debian packages the build, the demo and the tools need; the tools draw through EGL without an
