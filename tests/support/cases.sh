@@ -43,3 +43,15 @@ end_cases() {
 only_lines() { [ "$(wc -l <"$1")" -eq "$2" ]; }
 # hidden_left DIR: the names of hidden files left in DIR (the tools' temporaries), if any.
 hidden_left() { find "$1" -maxdepth 1 -name '.*' ! -name . ! -name .. -printf '%f ' 2>/dev/null; }
+
+# decimal_comma_locale NAME DIR: builds the locale NAME ("de_DE.UTF-8") into DIR with
+# localedef, for LOCPATH=DIR, and checks that bash's printf writes a decimal comma under it.
+# Fails, saying why on standard output, where the locale sources are missing.
+decimal_comma_locale() {
+    local name=$1 dir=$2
+    mkdir -p "$dir"
+    localedef -i "${name%%.*}" -f "${name#*.}" "$dir/$name" >"$dir/$name.log" 2>&1 ||
+        { printf 'localedef cannot build %s: %s\n' "$name" "$(tail -n 1 "$dir/$name.log")"; return 1; }
+    [ "$(LOCPATH=$dir LC_ALL=$name bash -c "printf '%.1f' 1")" = "1,0" ] ||
+        { printf '%s does not write a decimal comma\n' "$name"; return 1; }
+}
