@@ -56,16 +56,14 @@ bool settleColorFormat(const char* target,
     const std::size_t before = targets.colorFormat;
     GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
     while (status != GL_FRAMEBUFFER_COMPLETE) {
+        // A driver that had no memory for the images is not one that cannot render into them.
+        if (glErrorRecorded(GL_OUT_OF_MEMORY)) {
+            char what[128];
+            std::snprintf(what, sizeof what,
+                          "the GL driver has no memory for the %s (GL_OUT_OF_MEMORY)", target);
+            endOutOfMemory(what);
+        }
         if (targets.colorFormat + 1 == kFloatColorFormats.size()) {
-            // A driver that had no memory for the images is not one that cannot render into
-            // them.
-            if (glErrorRecorded(GL_OUT_OF_MEMORY)) {
-                char what[128];
-                std::snprintf(what, sizeof what,
-                              "the GL driver has no memory for the %s's images (GL_OUT_OF_MEMORY)",
-                              target);
-                endOutOfMemory(what);
-            }
             std::string formats;
             for (std::size_t i = 0; i < kFloatColorFormats.size(); ++i) {
                 formats += i == 0 ? "" : i + 1 < kFloatColorFormats.size() ? ", " : " and ";
@@ -254,6 +252,12 @@ bool createTargets() {
     if (!createSceneTarget()) return false;
     createQuadBuffer();
     giveMomentsTheirLevels(shadow);
+    // The coarser levels could not be had either: the moments cube would stay incomplete.
+    if (glErrorRecorded(GL_OUT_OF_MEMORY)) {
+        endOutOfMemory(
+            "the GL driver has no memory for the shadow moments' coarser levels "
+            "(GL_OUT_OF_MEMORY)");
+    }
     return true;
 }
 
