@@ -122,9 +122,9 @@ std::optional<int> readCommandLine(int argc, char** argv, Options& options) {
     std::snprintf(wants, sizeof wants, "X,Y,Z, three numbers from %.0f to %.0f", -kLightReach,
                   kLightReach);
     std::string light;
-    CLI::Option* lightOption = app.add_option("--light", light, "place the light")
-                                   ->type_name("X,Y,Z")
-                                   ->transform(numberListFrom(3, -kLightReach, kLightReach, wants));
+    app.add_option("--light", light, "place the light")
+        ->type_name("X,Y,Z")
+        ->transform(numberListFrom(3, -kLightReach, kLightReach, wants));
     std::snprintf(wants, sizeof wants, "seconds from 1/%d to %.0f", kMaxVideoFps, kLatestMoment);
     app.add_option("--step", options.step,
                    "the frames played before each moment lie this far apart (default 1/30)")
@@ -150,7 +150,6 @@ std::optional<int> readCommandLine(int argc, char** argv, Options& options) {
         "a stage file that does not build), -13 (243) out of memory; -10 (246) no GL context, "
         "-11 (245) a driver without OpenGL 4.5, -12 (244) no renderable colour format.");
     if (const std::optional<int> end = commandLine.parse(argc, argv)) return end;
-    (void)lightOption;
 
     if (!light.empty()) {
         const std::vector<double> xyz = readNumberList(light);
