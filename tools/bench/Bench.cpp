@@ -171,11 +171,6 @@ std::string cpuModel() {
     return "(unknown)";
 }
 
-std::string glString(GLenum name) {
-    const auto* text = reinterpret_cast<const char*>(glGetString(name));
-    return text != nullptr ? text : "(unknown)";
-}
-
 // The clock the frame code reads: whatever the tool says it is.
 double frameClock = 0.0;
 

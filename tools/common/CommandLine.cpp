@@ -9,8 +9,6 @@
 
 namespace {
 
-const char* program = "pelk";
-
 constexpr const char* kSpace = " \t\n\v\f\r";
 
 // Why a value was refused, in the words every check uses.
@@ -40,8 +38,6 @@ std::vector<std::string> splitAtCommas(const std::string& text) {
 
 }  // namespace
 
-const char* toolName() { return program; }
-
 std::string trimmed(const std::string& text) {
     const std::size_t first = text.find_first_not_of(kSpace);
     if (first == std::string::npos) return "";
@@ -50,7 +46,7 @@ std::string trimmed(const std::string& text) {
 
 CommandLine::CommandLine(const char* name, const std::string& description)
     : app_(description, name) {
-    program = name;
+    nameTool(name);
     app_.allow_extras(false);
     app_.get_formatter()->column_width(34);
 }
@@ -74,7 +70,7 @@ std::optional<int> CommandLine::parse(int argc, const char* const* argv) {
 }
 
 int CommandLine::refuse(const std::string& why) const {
-    std::fprintf(stderr, "%s: %s\n", program, why.c_str());
+    std::fprintf(stderr, "%s: %s\n", toolName(), why.c_str());
     return kExitBadOptions;
 }
 

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "tools/common/ToolName.h"
+
 // The tools' command lines, read with CLI11 in one way for all of them: --help prints the
 // generated usage on standard output and ends with exit status 0; a bad option ends the tool
 // with kExitBadOptions after one line on standard error that names the option and what it
@@ -41,10 +43,6 @@ public:
 private:
     CLI::App app_;
 };
-
-// The tool's name, as the CommandLine was made with ("pelk" before that): the prefix of the
-// tools' own lines.
-const char* toolName();
 
 // A copy of `text` without white space at either end.
 std::string trimmed(const std::string& text);

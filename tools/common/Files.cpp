@@ -14,7 +14,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "tools/common/CommandLine.h"
+#include "tools/common/ToolName.h"
 
 namespace {
 

@@ -13,14 +13,10 @@
 #include "render/PipelineCheck.h"
 #include "tools/common/CommandLine.h"
 
-namespace {
-
-std::string glString(GLenum name) {
+std::string glString(unsigned name) {
     const auto* text = reinterpret_cast<const char*>(glGetString(name));
     return text != nullptr ? text : "(unknown)";
 }
-
-}  // namespace
 
 void addContextOption(CommandLine& commandLine, ContextRequest& request) {
     commandLine.app()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "context/ContextChoice.h"
 
@@ -12,6 +13,9 @@ class CommandLine;
 // Start-up did not give the demo's pipeline (no ./src, no ./res or none of its meshes, a
 // program that did not link, an incomplete target): the frames would be blank.
 inline constexpr int kExitNoPipeline = 3;
+
+// A GL string (GL_RENDERER, GL_VERSION), "(unknown)" where the driver gives none.
+std::string glString(unsigned name);
 
 // --context, for the choices of ContextRequest.
 void addContextOption(CommandLine& commandLine, ContextRequest& request);
