@@ -3,8 +3,8 @@
 # mount, as root; skipped with the reason where mounting is not allowed) a video, a picture, the
 # benchmark's JSON, a contact sheet and a difference picture are refused with one line on
 # standard error and a non-zero exit, no "wrote" line, the older file of that name as it was and
-# no temporary left; a video that ffmpeg says it finished is read back before it counts, and
-# scripts/make-video passes the refusal on. A folder in the place of a picture's notes keeps the
+# no temporary left; a video that ffmpeg says it finished is read back before it counts (one
+# byte from a stand-in encoder is no video), and scripts/make-video passes the refusal on. A folder in the place of a picture's notes keeps the
 # older picture and names the notes. Run from the repository root.
 set -u
 
@@ -89,17 +89,22 @@ lying_encoder() {
     refused_whole lying 1 "$work/lied/v.mp4" "$work/good.mp4" \
         "^pelk-capture: the video is not whole: ffprobe reads no video in it .*; 3 frames lasting 0.300 s were sent; $work/lied/v.mp4 not written$"
 }
-# scripts/make-video on the full disk: the tool's refusal comes through, and its exit status.
-make_video_on_full_disk() {
-    local size
-    size=$(stat -c %s "$work/good.mp4")
-    small_disk make-video $(((size + 4095) / 4096 * 4 + 16)) || { why "no tmpfs"; return 1; }
+# scripts/make-video where the encoder meets a full disk at its trailer and ends with 0 all the
+# same, as ffmpeg does (played by a stand-in, so that the disk fills at that moment on every
+# machine): the tool's refusal comes through, with the encoder's words, and its exit status.
+make_video_trailer_fails() {
+    mkdir -p "$work/full-trailer" "$work/make-video"
+    printf '#!/bin/sh\nfor last; do :; done\nhead -c 5000 >"$last"\ncat >/dev/null\n%s\nexit 0\n' \
+        'echo "Error writing trailer of $last: No space left on device" >&2' \
+        >"$work/full-trailer/ffmpeg"
+    chmod +x "$work/full-trailer/ffmpeg"
     cp "$work/good.mp4" "$work/make-video/v.mp4"
-    run make-video env PELK_BUILD_DIR="$build" scripts/make-video --fps 1 --out "$work/make-video/v.mp4"
+    run make-video env PATH="$work/full-trailer:$PATH" PELK_BUILD_DIR="$build" \
+        scripts/make-video --fps 1 --out "$work/make-video/v.mp4"
     local ok=0
     [ "$code" -eq 1 ] || { why "exit code $code, expected 1"; ok=1; }
-    grep -q "^pelk-capture: .*No space left on device.*; $work/make-video/v.mp4 not written$" \
-        "$out/make-video.err" || { why "no word from the tool of the full disk"; ok=1; }
+    grep -q "^pelk-capture: the video is not whole: .*ffmpeg said: Error writing trailer of .*: No space left on device; $work/make-video/v.mp4 not written$" \
+        "$out/make-video.err" || { why "no word from the tool of the failed trailer"; ok=1; }
     grep -q "^pelk: the recording failed (exit status 1" "$out/make-video.out" ||
         { why "make-video does not say the recording failed"; ok=1; }
     ! grep -q "^pelk: wrote" "$out/make-video.out" || { why "make-video said it wrote the video"; ok=1; }
@@ -159,8 +164,8 @@ for ext in mp4 webm; do
     fi
 done
 check_case "an encoder that writes one byte and ends well" lying_encoder
-for c in "scripts/make-video on a full disk|make_video_on_full_disk" \
-    "a picture on a full disk|picture_on_full_disk" \
+check_case "scripts/make-video where the encoder's trailer meets a full disk" make_video_trailer_fails
+for c in "a picture on a full disk|picture_on_full_disk" \
     "pelk-bench --json on a full disk|json_on_full_disk" \
     "a contact sheet and a difference picture on a full disk|pictures_tools_on_full_disk"; do
     if [ $can_mount -eq 1 ]; then
