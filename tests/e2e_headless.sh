@@ -5,8 +5,9 @@
 # is used with a display too. A request that no platform meets (no GPU among the devices, no EGL
 # vendor at all) ends with one line and the window's exit code -10 (246); a GLEW failure other
 # than its "no GLX display" still ends the tool with GLEW's code; a driver without GL 4.5 is
-# refused as on a window. scripts/make-docs, which scripts/run uses without a display, makes its
-# pictures. Run from the repository root, with the suite's X display.
+# refused as on a window. (scripts/make-docs, which scripts/run uses without a display, is
+# e2e_locale.sh's, under a decimal-comma locale.) Run from the repository root, with the suite's
+# X display.
 set -u
 
 build=${PELK_BUILD_DIR:?PELK_BUILD_DIR must name the build folder}
@@ -155,21 +156,4 @@ refused bad-choice 2 err "pelk-capture: --context wants auto, glx, egl, surfacel
 refused bad-choice-bench 2 err "pelk-bench: --context wants auto, glx, egl, surfaceless, device or gpu, got 'EGL'" \
     "$bench" --context EGL
 
-# What scripts/run does without a display: the contact sheet, the single frames and the moving
-# picture, made by scripts/make-docs through EGL, here under Turkish's decimal comma (where the
-# locale can be built; tests/e2e_locale.sh has German's).
-PELK_TEST=e2e_headless
-source tests/support/cases.sh
-locale_env=()
-if reason=$(decimal_comma_locale tr_TR.UTF-8 "$out/locales"); then
-    locale_env=(-u LC_ALL LOCPATH="$out/locales" LANG=tr_TR.UTF-8)
-else
-    say "make-docs in the C locale: $reason"
-fi
-env -u DISPLAY "${locale_env[@]}" PELK_BUILD_DIR="$build" timeout 400 scripts/make-docs \
-    --out "$out/docs" --full >"$out/make-docs.log" 2>&1 ||
-    fail "scripts/make-docs without a display: $(tail -n 3 "$out/make-docs.log")"
-for f in contact-sheet.png frame-30s.png frame-38s.png flight.webp; do
-    [ -s "$out/docs/$f" ] || fail "scripts/make-docs wrote no $f"
-done
 say "PASS"

@@ -2,8 +2,8 @@
 # The scripts work in every locale: under German's decimal comma (de_DE.UTF-8, built here with
 # localedef from the locales package) scripts/make-docs without a display, as scripts/run uses
 # it, makes its sheet, its frames and its moving picture; the tools' own numbers do not move
-# with the locale either. Skipped with the reason where the locale cannot be built. Run from
-# the repository root.
+# with the locale either, under German's or Turkish's. Skipped with the reason where a locale
+# cannot be built. Run from the repository root.
 set -u
 
 build=${PELK_BUILD_DIR:?PELK_BUILD_DIR must name the build folder}
@@ -16,11 +16,11 @@ PELK_TEST=e2e_locale
 source tests/support/cases.sh
 export LIBGL_ALWAYS_SOFTWARE=1
 
-locale=de_DE.UTF-8
 locales=$work/locales
 
-make_docs_under_a_decimal_comma() {
-    env -u DISPLAY -u LC_ALL LOCPATH="$locales" LANG=$locale PELK_BUILD_DIR="$build" timeout 400 \
+# make_docs_under LOCALE
+make_docs_under() {
+    env -u DISPLAY -u LC_ALL LOCPATH="$locales" LANG=$1 PELK_BUILD_DIR="$build" timeout 400 \
         scripts/make-docs --out "$out/docs" --full >"$out/make-docs.out" 2>"$out/make-docs.err"
     local code=$? ok=0 f
     [ $code -eq 0 ] || { why "exit code $code: $(tail -n 3 "$out/make-docs.out" "$out/make-docs.err")"; ok=1; }
@@ -29,21 +29,25 @@ make_docs_under_a_decimal_comma() {
     done
     return $ok
 }
-# The capture tool's numbers are its own: the same names and notes under the decimal comma.
-capture_under_a_decimal_comma() {
-    env -u LC_ALL LOCPATH="$locales" LANG=$locale "$capture" --at ' 1.5' --light '0.5,10,0' \
-        --out "$out/comma" >"$out/comma.out" 2>"$out/comma.err"
+# capture_under LOCALE: the capture tool's numbers are its own, the same names and notes.
+capture_under() {
+    local dir=$out/capture-$1
+    env -u LC_ALL LOCPATH="$locales" LANG=$1 "$capture" --at ' 1.5' --light '0.5,10,0' \
+        --out "$dir" >"$dir.out" 2>"$dir.err"
     local code=$?
-    [ $code -eq 0 ] || { why "exit code $code: $(tail -n 1 "$out/comma.err")"; return 1; }
-    grep -qx 'time 1.500' "$out/comma/frame-01.500.txt" &&
-        grep -qx 'light 0.5 10 0' "$out/comma/frame-01.500.txt" ||
-        { why "the notes: $(head -n 4 "$out/comma/frame-01.500.txt" 2>&1 | tr '\n' ' ')"; return 1; }
+    [ $code -eq 0 ] || { why "exit code $code: $(tail -n 1 "$dir.err")"; return 1; }
+    grep -qx 'time 1.500' "$dir/frame-01.500.txt" && grep -qx 'light 0.5 10 0' "$dir/frame-01.500.txt" ||
+        { why "the notes: $(head -n 4 "$dir/frame-01.500.txt" 2>&1 | tr '\n' ' ')"; return 1; }
 }
 
-if reason=$(decimal_comma_locale "$locale" "$locales"); then
-    check_case "the tools under $locale" capture_under_a_decimal_comma
-    check_case "scripts/make-docs without a display under $locale" make_docs_under_a_decimal_comma
-else
-    skip_case "the scripts under $locale" "$reason"
-fi
+for locale in de_DE.UTF-8 tr_TR.UTF-8; do
+    if reason=$(decimal_comma_locale "$locale" "$locales"); then
+        check_case "pelk-capture under $locale" capture_under "$locale"
+        if [ $locale = de_DE.UTF-8 ]; then
+            check_case "scripts/make-docs without a display under $locale" make_docs_under "$locale"
+        fi
+    else
+        skip_case "the scripts under $locale" "$reason"
+    fi
+done
 end_cases
