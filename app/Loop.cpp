@@ -10,8 +10,8 @@
 #include <string>
 
 #include "app/Input.h"
-#include "app/ToolContext.h"
 #include "camera/Camera.h"
+#include "context/EglContext.h"
 #include "core/Platform.h"
 #include "render/PassTimer.h"
 #include "render/PostProcessPass.h"
@@ -147,7 +147,7 @@ void runFrameLoop() {
 
 void shutDown() {
     glDeleteBuffers(1, &targets.quadBuffer);
-    closeToolContext();
+    closeEglContext();
     glfwTerminate();
     releaseAnimations();
 }
