@@ -53,10 +53,10 @@
 #include "app/ToolContext.h"
 #include "assets/Paths.h"
 #include "core/Platform.h"
+#include "render/GpuPassTimer.h"
 #include "render/PassTimer.h"
 #include "render/PipelineCheck.h"
 #include "render/Programs.h"
-#include "tools/bench/GpuPassTimer.h"
 #include "tools/bench/Stats.h"
 
 namespace {
