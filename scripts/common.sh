@@ -6,8 +6,9 @@ PELK_JOBS=$(nproc 2>/dev/null || echo 2)
 
 # Debian packages the build, the demo and the tools need; the tools draw through EGL without an
 # X display (libegl-mesa0: Mesa's EGL, its surfaceless platform and its software device).
+# Dear ImGui (libimgui-dev) draws the demo's overlay.
 PELK_RUN_PACKAGES=(cmake make g++ pkg-config libglfw3-dev libglew-dev libassimp-dev libglm-dev
-                   libstb-dev libgl1-mesa-dri libegl-dev libegl1 libegl-mesa0)
+                   libstb-dev libimgui-dev libgl1-mesa-dri libegl-dev libegl1 libegl-mesa0)
 # And the tests: GoogleTest, an X server of their own, and what drives the demo's window.
 PELK_PACKAGES=("${PELK_RUN_PACKAGES[@]}" libgtest-dev libx11-dev xvfb xauth xdotool x11-utils
                python3)
