@@ -1,7 +1,7 @@
 // pelk-capture: runs the demo's start-up and frame code against a set clock and writes the
 // window's picture at chosen moments of the run, as PNG. It can also time frames.
 //
-//   pelk-capture --at 3.0 [--at 20.0 ...] --out DIR [--shadow-mode N] [--wireframe]
+//   pelk-capture --at 3.0 [--at 20.0 ...] --out DIR [--passes] [--shadow-mode N] [--wireframe]
 //                [--light X,Y,Z] [--step SECONDS] [--frames N [--time T]]
 //   pelk-capture --video FILE.mp4|FILE.webm [--fps N] [--from T] [--to T]    (Video.h)
 //   either with [--context auto|glx|egl|surfaceless|device|gpu]
@@ -13,7 +13,9 @@
 // depend on the other moments of the run, as long as they are a step or more apart. --frames N
 // renders N frames a step apart from --time (default: the last --at, else 20) and prints the
 // median frame time. Next to each picture, frame-SS.SSS.txt notes the flags, the light and the
-// camera's view-projection matrix of that frame. Pictures and notes appear whole or not at all.
+// camera's view-projection matrix of that frame. With --passes, frame-SS.SSS-NAME.png beside it
+// shows each pass's images as the demo's views do (tools/capture/PassPictures.h). Pictures and
+// notes appear whole or not at all.
 //
 // Where an X display opens, the frames are drawn in the demo's window, hidden; without one (or
 // with --context and an EGL choice) in an EGL context without a window, into an off-screen
@@ -49,6 +51,7 @@
 #include "render/PipelineCheck.h"
 #include "scene/Scene.h"
 #include "tools/capture/Files.h"
+#include "tools/capture/PassPictures.h"
 #include "tools/capture/Video.h"
 
 namespace {
@@ -73,6 +76,7 @@ struct Options {
     std::string outDir;
     std::optional<int> shadowMode;
     bool wireframe = false;
+    bool passes = false;
     std::optional<glm::vec3> light;
     long frames = 0;
     std::optional<double> timingStart;
@@ -83,7 +87,7 @@ struct Options {
 
 void usage() {
     std::fprintf(stderr,
-                 "usage: pelk-capture --at SECONDS [--at SECONDS ...] --out DIR\n"
+                 "usage: pelk-capture --at SECONDS [--at SECONDS ...] --out DIR [--passes]\n"
                  "                    [--shadow-mode 0|1|2] [--wireframe] [--light X,Y,Z]\n"
                  "                    [--step SECONDS] [--frames N [--time SECONDS]]\n");
     std::fprintf(stderr, "%s", kVideoUsage);
@@ -210,6 +214,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--wireframe") {
             options.wireframe = true;
+        } else if (arg == "--passes") {
+            options.passes = true;
         } else if (arg.rfind("--", 0) != 0) {
             std::fprintf(stderr, "pelk-capture: unexpected argument '%s'\n", arg.c_str());
             return std::nullopt;
@@ -230,6 +236,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     }
     if (options.times.empty() && options.frames == 0 && !video) {
         std::fprintf(stderr, "pelk-capture: nothing to do (no --at, no --frames)\n");
+        return std::nullopt;
+    }
+    if (options.passes && options.times.empty()) {
+        std::fprintf(stderr, "pelk-capture: --passes goes with --at\n");
         return std::nullopt;
     }
     if (!options.times.empty() && options.outDir.empty()) {
@@ -342,9 +352,20 @@ int capturePictures(const Options& options, double& lastTime) {
             std::printf("pelk-capture: could not write %s: %s\n", path.c_str(), why.c_str());
             return kExitFailed;
         }
+        if (options.passes && !writePassPictures(path, why)) {
+            std::remove(path.c_str());
+            std::remove(notes.c_str());
+            std::printf("pelk-capture: could not write %s\n", why.c_str());
+            return kExitFailed;
+        }
         presentFrame();
         lastTime = t;
         std::printf("wrote %s\n", path.c_str());
+        if (options.passes) {
+            for (const std::string& pass : passPicturePaths(path)) {
+                std::printf("wrote %s\n", pass.c_str());
+            }
+        }
     }
     return 0;
 }
