@@ -234,12 +234,12 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         std::fprintf(stderr, "pelk-capture: --video goes without --at and --frames\n");
         return std::nullopt;
     }
-    if (options.times.empty() && options.frames == 0 && !video) {
-        std::fprintf(stderr, "pelk-capture: nothing to do (no --at, no --frames)\n");
-        return std::nullopt;
-    }
     if (options.passes && options.times.empty()) {
         std::fprintf(stderr, "pelk-capture: --passes goes with --at\n");
+        return std::nullopt;
+    }
+    if (options.times.empty() && options.frames == 0 && !video) {
+        std::fprintf(stderr, "pelk-capture: nothing to do (no --at, no --frames)\n");
         return std::nullopt;
     }
     if (!options.times.empty() && options.outDir.empty()) {
