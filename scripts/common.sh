@@ -14,6 +14,8 @@ PELK_PACKAGES=("${PELK_RUN_PACKAGES[@]}" libgtest-dev libx11-dev xvfb xauth xdot
                python3)
 # The video encoder behind pelk-capture --video: for scripts/make-video, make-docs and the tests.
 PELK_VIDEO_PACKAGES=(ffmpeg)
+# The benchmark's chart (scripts/bench --plot, scripts/plot-bench): gnuplot draws it.
+PELK_PLOT_PACKAGES=(gnuplot-nox python3)
 
 pelk_say() { printf 'pelk: %s\n' "$*"; }
 
