@@ -87,13 +87,16 @@ void keepSample() {
     sample.frame = overlay.frame;
     sample.clock = loop.currentTime;
     sample.frameMs = loop.deltaTime * 1000.0f;
-    overlay.history.push_back(sample);
+    std::vector<OverlaySample>& history = overlay.history;
+    history.push_back(sample);
     // The last few seconds; a clock that went back (a test's) starts the history afresh.
-    while (!overlay.history.empty() &&
-           (overlay.history.front().clock < sample.clock - kOverlayHistorySeconds ||
-            overlay.history.front().clock > sample.clock || overlay.history.size() > kMaxSamples)) {
-        overlay.history.pop_front();
+    std::size_t old = 0;
+    while (old < history.size() &&
+           (history[old].clock < sample.clock - kOverlayHistorySeconds ||
+            history[old].clock > sample.clock || history.size() - old > kMaxSamples)) {
+        ++old;
     }
+    history.erase(history.begin(), history.begin() + static_cast<std::ptrdiff_t>(old));
 }
 
 const OverlaySample* latestTimed() {

@@ -6,8 +6,8 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <optional>
+#include <vector>
 
 #include "render/GpuPassTimer.h"
 #include "render/PassViews.h"
@@ -59,7 +59,9 @@ struct OverlayState {
     PassView view = PassView::Picture;
     ViewRange range;  // what the view was mapped with, this frame
     std::uint64_t frame = 0;
-    std::deque<OverlaySample> history;  // oldest first
+    // Oldest first. A vector, which allocates nothing until the overlay is first shown: the
+    // demo's heap stays as it was without the overlay.
+    std::vector<OverlaySample> history;
     // The keys as they were in the last frame: a key acts when it goes down.
     bool overlayKeyWasDown = false;
     bool screenshotKeyWasDown = false;
