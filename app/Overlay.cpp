@@ -281,7 +281,7 @@ void finishOverlayFrame() {
     }
     if (overlay.screenshotAsked) {
         overlay.screenshotAsked = false;
-        saveScreenshot();
+        saveScreenshot(overlay.screenshotFolder);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "render/GpuPassTimer.h"
@@ -73,6 +74,8 @@ struct OverlayState {
     OverlayRect window;
     // Replaces the window's cursor and button when set (a test's seam).
     std::optional<OverlayPointer> pointer;
+    // Where F12 saves the window's picture: the working folder.
+    std::string screenshotFolder = ".";
 };
 
 extern OverlayState overlay;

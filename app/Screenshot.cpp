@@ -115,7 +115,7 @@ std::string saveNumberedPng(const std::string& folder, const std::vector<unsigne
     return "";
 }
 
-void saveScreenshot() {
+void saveScreenshot(const std::string& folder) {
     const FramebufferSize size = readFramebufferSize();
     std::vector<unsigned char> pixels;
     if (size.width > 0 && size.height > 0) {
@@ -139,11 +139,12 @@ void saveScreenshot() {
         glReadBuffer(static_cast<GLenum>(readBuffer));
     }
     std::string why;
-    const std::string path = saveNumberedPng(".", pixels, size.width, size.height, why);
+    const std::string path = saveNumberedPng(folder, pixels, size.width, size.height, why);
     if (path.empty()) {
         std::printf("Could not save the window's picture: %s\n", why.c_str());
     } else {
-        std::printf("Saved the window's picture as %s\n", path.substr(2).c_str());
+        const std::string shown = folder == "." ? path.substr(2) : path;
+        std::printf("Saved the window's picture as %s\n", shown.c_str());
     }
     std::fflush(stdout);
 }

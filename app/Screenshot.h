@@ -25,6 +25,7 @@ std::string saveNumberedPng(const std::string& folder, const std::vector<unsigne
                             int width, int height, std::string& why);
 
 // Once per frame, after everything is drawn and before the frame is presented: reads the
-// window's picture as it will be shown (a view and the overlay included), saves it in the
-// working folder and prints one line naming the file, or one saying why it could not.
-void saveScreenshot();
+// window's picture as it will be shown (a view and the overlay included), saves it in `folder`
+// (the demo's: the working folder, ".") and prints one line naming the file ("pelk-0001.png"
+// in the working folder, else with its folder), or one saying why it could not.
+void saveScreenshot(const std::string& folder);
