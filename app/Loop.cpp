@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/Input.h"
+#include "app/Overlay.h"
 #include "camera/Camera.h"
 #include "context/EglContext.h"
 #include "core/Platform.h"
@@ -140,13 +141,17 @@ void runFrameLoop() {
             glfwWaitEventsTimeout(kMinimisedWaitSeconds);
             continue;
         }
+        // The overlay and the views come after the post pass, on the window only.
+        beginOverlayFrame();
         renderFrame(readClock());
+        finishOverlayFrame();
         presentFrame();
     } while (!frameLoopShouldEnd());
 }
 
 void shutDown() {
     glDeleteBuffers(1, &targets.quadBuffer);
+    closeOverlay();
     closeEglContext();
     glfwTerminate();
     releaseAnimations();

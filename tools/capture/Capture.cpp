@@ -1,7 +1,7 @@
 // pelk-capture: runs the demo's start-up and frame code against a set clock and writes the
 // window's picture at chosen moments of the run, as PNG. It can also time frames.
 //
-//   pelk-capture --at 3.0 [--at 20.0 ...] --out DIR [--shadow-mode N] [--wireframe]
+//   pelk-capture --at 3.0 [--at 20.0 ...] --out DIR [--passes] [--shadow-mode N] [--wireframe]
 //                [--light X,Y,Z] [--step SECONDS] [--frames N [--time T]]
 //   pelk-capture --video FILE.mp4|FILE.webm [--fps N] [--from T] [--to T]    (Video.h)
 //   either with [--context auto|glx|egl|surfaceless|device|gpu]
@@ -13,7 +13,9 @@
 // depend on the other moments of the run, as long as they are a step or more apart. --frames N
 // renders N frames a step apart from --time (default: the last --at, else 20) and prints the
 // median frame time. Next to each picture, frame-SS.SSS.txt notes the flags, the light and the
-// camera's view-projection matrix of that frame. Pictures and notes appear whole or not at all.
+// camera's view-projection matrix of that frame. With --passes, frame-SS.SSS-NAME.png beside it
+// shows each pass's images as the demo's views do (tools/capture/PassPictures.h). Pictures and
+// notes appear whole or not at all.
 //
 // Where an X display answers and gives a window, the frames are drawn in the demo's window,
 // hidden; otherwise (or with --context and an EGL choice) in an EGL context without a window,
@@ -46,6 +48,7 @@
 #include "context/EglContext.h"
 #include "core/Platform.h"
 #include "scene/Scene.h"
+#include "tools/capture/PassPictures.h"
 #include "tools/capture/Video.h"
 #include "tools/common/CommandLine.h"
 #include "tools/common/Files.h"
@@ -69,6 +72,7 @@ struct Options {
     std::string outDir;
     std::optional<int> shadowMode;
     bool wireframe = false;
+    bool passes = false;
     std::optional<glm::vec3> light;
     long frames = 0;
     std::optional<double> timingStart;
@@ -119,6 +123,9 @@ std::optional<int> readCommandLine(int argc, char** argv, Options& options) {
         ->type_name("N")
         ->transform(wholeNumberFrom(0, kShadowModes - 1, "0 (hard), 1 (soft) or 2 (filtered)"));
     app.add_flag("--wireframe", options.wireframe, "force the wireframe on");
+    app.add_flag("--passes", options.passes,
+                 "beside each picture, write each pass's images (frame-SS.SSS-NAME.png)")
+        ->needs(at);
     std::snprintf(wants, sizeof wants, "X,Y,Z, three numbers from %.0f to %.0f", -kLightReach,
                   kLightReach);
     std::string light;
@@ -256,19 +263,31 @@ int capturePictures(const Options& options, double& lastTime) {
         glFinish();
         const std::string path = picturePath(options.outDir, t, "png");
         // A picture without its notes is not a capture: both take their names, or neither.
+        const std::string notes = picturePath(options.outDir, t, "txt");
         std::string failed;
         std::string why;
         if (!writeFilesWhole({{path, writeWindowPicture},
-                              {picturePath(options.outDir, t, "txt"),
-                               [t](std::FILE* file) { return writePictureNotes(file, t); }}},
+                              {notes, [t](std::FILE* file) { return writePictureNotes(file, t); }}},
                              failed, why)) {
             std::fprintf(stderr, "pelk-capture: could not write %s: %s\n", failed.c_str(),
                          why.c_str());
             return kExitFailed;
         }
+        // The pass pictures belong to the capture too: without them, neither is left.
+        if (options.passes && !writePassPictures(path, why)) {
+            std::remove(path.c_str());
+            std::remove(notes.c_str());
+            std::fprintf(stderr, "pelk-capture: could not write %s\n", why.c_str());
+            return kExitFailed;
+        }
         presentFrame();
         lastTime = t;
         std::printf("wrote %s\n", path.c_str());
+        if (options.passes) {
+            for (const std::string& pass : passPicturePaths(path)) {
+                std::printf("wrote %s\n", pass.c_str());
+            }
+        }
     }
     return 0;
 }
