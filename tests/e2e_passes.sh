@@ -24,7 +24,7 @@ passes=(shadow-depth shadow-moments reflection scene-color scene-depth)
 "$capture" --passes --out "$out/none" >"$out/refused.log" 2>&1
 code=$?
 [ $code -eq 2 ] || fail "--passes without --at ended with $code, expected 2"
-grep -qx 'pelk-capture: --passes goes with --at' "$out/refused.log" ||
+grep -qx 'pelk-capture: --passes requires --at' "$out/refused.log" ||
     fail "--passes without --at: '$(head -n 1 "$out/refused.log")'"
 [ ! -e "$out/none" ] || fail "a refused capture made its folder"
 

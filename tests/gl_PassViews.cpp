@@ -241,18 +241,25 @@ TEST_F(PassViewTest, DrawingAViewLeavesTheGlStateAsItWas) {
         return values;
     };
     const std::vector<GLint> before = snapshot();
+    // A comparison mode on the depth cube itself, which a view must neither need nor undo.
+    const GLint compareBefore = GL_COMPARE_REF_TO_TEXTURE;
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, targets.shadowCubeTarget.depthCube);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_MODE, compareBefore);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, targets.reflectionCubeTarget.colorCube);
+    glActiveTexture(GL_TEXTURE5);
     for (PassView view : kPassViews) {
         SCOPED_TRACE(passViewName(view));
         ASSERT_TRUE(drawPassView(view, viewRange(view)));
         EXPECT_EQ(snapshot(), before);
     }
-    // The depth cube's own comparison mode is the scene pass's to set; the view reads through a
-    // sampler object of its own.
+    // The depth cube's own parameters are not the view's to change: it reads through a sampler
+    // object of its own, so the texture's comparison mode is what it was before.
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_CUBE_MAP, targets.shadowCubeTarget.depthCube);
-    GLint compare = GL_NONE;
+    GLint compare = -1;
     glGetTexParameteriv(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_COMPARE_MODE, &compare);
-    EXPECT_EQ(compare, GL_COMPARE_REF_TO_TEXTURE);
+    EXPECT_EQ(compare, compareBefore);
     glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
     glBindTexture(GL_TEXTURE_2D, 0);
     glDisable(GL_CULL_FACE);
