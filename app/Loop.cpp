@@ -10,8 +10,9 @@
 #include <string>
 
 #include "app/Input.h"
-#include "app/ToolContext.h"
+#include "app/Overlay.h"
 #include "camera/Camera.h"
+#include "context/EglContext.h"
 #include "core/Platform.h"
 #include "render/PassTimer.h"
 #include "render/PostProcessPass.h"
@@ -140,14 +141,18 @@ void runFrameLoop() {
             glfwWaitEventsTimeout(kMinimisedWaitSeconds);
             continue;
         }
+        // The overlay and the views come after the post pass, on the window only.
+        beginOverlayFrame();
         renderFrame(readClock());
+        finishOverlayFrame();
         presentFrame();
     } while (!frameLoopShouldEnd());
 }
 
 void shutDown() {
     glDeleteBuffers(1, &targets.quadBuffer);
-    closeToolContext();
+    closeOverlay();
+    closeEglContext();
     glfwTerminate();
     releaseAnimations();
 }

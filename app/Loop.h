@@ -42,9 +42,10 @@ bool frameLoopShouldEnd();
 bool windowMinimised();
 // How long the loop waits for events between two looks at a minimised window.
 inline constexpr double kMinimisedWaitSeconds = 0.1;
-// Reads the clock, renders and presents frames until frameLoopShouldEnd(); while the window is
-// minimised it draws nothing and waits for events instead.
+// Reads the clock, renders and presents frames until frameLoopShouldEnd(), with the overlay's
+// keys, views and interface around each frame (app/Overlay.h); while the window is minimised it
+// draws nothing and waits for events instead.
 void runFrameLoop();
-// Deletes the quad buffer, closes the tools' EGL context where there is one, ends GLFW and
-// releases the timeline.
+// Deletes the quad buffer, closes the overlay and the tools' EGL context where there are any,
+// ends GLFW and releases the timeline.
 void shutDown();

@@ -24,6 +24,13 @@ std::string glString(GLenum name) {
 
 void (*closeAtStartUpEnd)() = nullptr;
 
+// GLFW's last complaint, to say why a window was not made.
+std::string glfwComplaint;
+
+void keepComplaint(int, const char* description) {
+    glfwComplaint = description != nullptr ? description : "";
+}
+
 }  // namespace
 
 void onStartUpEnd(void (*close)()) { closeAtStartUpEnd = close; }
@@ -35,19 +42,29 @@ void endStartUp(int exitCode) {
     std::exit(exitCode);
 }
 
-void initWindow() {
+std::optional<std::string> openWindow(bool visible) {
+    glfwSetErrorCallback(keepComplaint);
+    glfwComplaint.clear();
     glfwInit();
+    if (!visible) glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
     appWindow = glfwCreateWindow(kWindowWidth, kWindowHeight, appTitle.c_str(), nullptr, nullptr);
     if (appWindow == nullptr) {
         glfwTerminate();
-        std::printf("Could not initialize GLFW-Context");
-        std::fflush(stdout);
-        std::exit(-10);
+        return glfwComplaint.empty() ? "GLFW made no window" : glfwComplaint;
     }
     glfwMakeContextCurrent(appWindow);
     // Keys are read once a frame; sticky keys keep a tap shorter than a frame until it is read,
     // so that a quick press of F, Q or O is not lost when frames are slow.
     glfwSetInputMode(appWindow, GLFW_STICKY_KEYS, GLFW_TRUE);
+    return std::nullopt;
+}
+
+void initWindow() {
+    if (openWindow(true)) {
+        std::printf("Could not initialize GLFW-Context");
+        std::fflush(stdout);
+        std::exit(-10);
+    }
     initGl(GlewContext::GlxWindow);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 // The demo's window and the GL start-up on it, which the tools' contexts share.
@@ -14,6 +15,9 @@ inline constexpr int kExitNoRenderableFormat = -12;  // no float colour format c
 // process on failure: -10 without a window, GLEW's error code, or kExitGlLacksFeatures after
 // one line naming the renderer, its version and what it lacks.
 void initWindow();
+// The first part of it: GLFW and the window (shown or not), its context made current. What
+// went wrong otherwise (GLFW's own words, "X11: Failed to open display :5"), GLFW then ended.
+std::optional<std::string> openWindow(bool visible);
 // What GLEW is initialised on: a GLX window's context, or one made without GLX (through EGL),
 // where GLEW loads GL's entry points and then reports that it finds no GLX display.
 enum class GlewContext { GlxWindow, WithoutGlx };

@@ -1,6 +1,7 @@
 #include "app/Loop.h"
 #include "app/StartFolder.h"
 #include "app/Window.h"
+#include "core/OutOfMemory.h"
 
 #ifndef PELK_SOURCE_DIR
 #define PELK_SOURCE_DIR ""
@@ -8,6 +9,7 @@
 
 int main() {
     lineBufferedOutput();
+    endOnOutOfMemory("Pelk");
     findResourceFolders(PELK_SOURCE_DIR);
     initWindow();
     startUp();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Resource folders below the working directory; the demo runs from the repository root.
 extern const std::string rootDir;      // "."
@@ -28,3 +29,11 @@ struct ResourceFolderCheck {
 };
 ResourceFolderCheck checkResourceFolders(const std::string& workingDir,
                                          const std::string& builtFrom);
+
+// Whether the working directory's modelsDir holds the mesh files named (`files`, names within
+// modelsDir), each a regular file that can be opened for reading, checked before anything is
+// read: an empty ./res, one without its models folder, or a models folder that is a link loop
+// would otherwise give a scene of nothing but the sky. The one line to print (no newline), or
+// empty when every file is there: "./res in DIR lacks the scene's meshes: 8 of 8 cannot be read
+// (./res/models/sphere.3ds: No such file or directory)".
+std::string checkMeshFiles(const std::string& workingDir, const std::vector<std::string>& files);

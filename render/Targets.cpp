@@ -5,9 +5,20 @@
 #include <functional>
 #include <string>
 
+#include "core/OutOfMemory.h"
+
 Targets targets;
 
 namespace {
+
+// Whether GL has recorded this error since it was last asked; every recorded error is taken.
+bool glErrorRecorded(GLenum wanted) {
+    bool recorded = false;
+    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError()) {
+        recorded = recorded || error == wanted;
+    }
+    return recorded;
+}
 
 // How an image is read: the wrap on all three axes and the two filters. The depth images'
 // sampler objects read them with the same settings as the textures themselves.
@@ -97,6 +108,13 @@ bool settleColorFormat(const char* target,
     const std::size_t before = targets.colorFormat;
     GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
     while (status != GL_FRAMEBUFFER_COMPLETE) {
+        // A driver that had no memory for the images is not one that cannot render into them.
+        if (glErrorRecorded(GL_OUT_OF_MEMORY)) {
+            char what[128];
+            std::snprintf(what, sizeof what,
+                          "the GL driver has no memory for the %s (GL_OUT_OF_MEMORY)", target);
+            endOutOfMemory(what);
+        }
         if (targets.colorFormat + 1 == kFloatColorFormats.size()) {
             std::string formats;
             for (std::size_t i = 0; i < kFloatColorFormats.size(); ++i) {
@@ -298,6 +316,12 @@ bool createTargets() {
     if (!createSceneTarget()) return false;
     createQuadBuffer();
     giveMomentsTheirLevels(shadow);
+    // The coarser levels could not be had either: the moments cube would stay incomplete.
+    if (glErrorRecorded(GL_OUT_OF_MEMORY)) {
+        endOutOfMemory(
+            "the GL driver has no memory for the shadow moments' coarser levels "
+            "(GL_OUT_OF_MEMORY)");
+    }
     createDepthSamplers();
     return true;
 }

@@ -55,7 +55,7 @@ struct FlightLeg {
 };
 
 // Each leg starts where the previous one ended; the first starts at the camera's position.
-constexpr std::array<FlightLeg, 5> kFlightLegs = {{
+constexpr std::array<FlightLeg, kFlightLegCount> kFlightLegs = {{
     {1.0f, 5.0f, {50.0f, 0.0f, 0.0f}},
     {5.0f, 25.0f, {30.0f, 40.0f, 30.0f}},
     {25.0f, 29.0f, {30.0f, 10.0f, 10.0f}},

@@ -76,6 +76,9 @@ struct Timeline {
 
 extern Timeline timeline;
 
+// The camera flight's legs, flown one after another.
+inline constexpr std::size_t kFlightLegCount = 5;
+
 // Each flag window lasts this long, in seconds.
 inline constexpr double kFlagWindowLength = 2.0;
 // From this absolute clock value on, the camera flight's angle offsets are 0.

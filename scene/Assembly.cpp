@@ -1,5 +1,6 @@
 #include "scene/Assembly.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <glm/glm.hpp>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "assets/Bmp.h"
 #include "assets/Paths.h"
@@ -212,6 +214,15 @@ SceneObject& buildSkyPlane(SceneObject& object, int i) {
     object.setRotation(wall.rotation.x, wall.rotation.y, wall.rotation.z);
     object.createBuffers();
     return object;
+}
+
+std::vector<std::string> sceneMeshFiles() {
+    std::vector<std::string> files;
+    for (const ObjectRow& row : kObjectRows) {
+        if (std::find(files.begin(), files.end(), row.mesh) == files.end())
+            files.push_back(row.mesh);
+    }
+    return files;
 }
 
 void assembleScene() {

@@ -2,17 +2,27 @@
 # Sourced, not run.
 
 PELK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# Numbers are formatted and read in the C locale whatever the user's: under a decimal-comma
+# locale bash's printf '%06.3f' writes "30,000" (and refuses "30.5"), and picture names would
+# not match the capture tool's.
+export LC_ALL=C
 PELK_JOBS=$(nproc 2>/dev/null || echo 2)
 
 # Debian packages the build, the demo and the tools need; the tools draw through EGL without an
-# X display (libegl-mesa0: Mesa's EGL, its surfaceless platform and its software device).
+# X display (libegl-mesa0: Mesa's EGL, its surfaceless platform and its software device); the
+# tools parse their options with CLI11 and write JSON with nlohmann-json; Dear ImGui
+# (libimgui-dev) draws the demo's overlay.
 PELK_RUN_PACKAGES=(cmake make g++ pkg-config libglfw3-dev libglew-dev libassimp-dev libglm-dev
-                   libstb-dev libgl1-mesa-dri libegl-dev libegl1 libegl-mesa0)
-# And the tests: GoogleTest, an X server of their own, and what drives the demo's window.
+                   libstb-dev libimgui-dev libgl1-mesa-dri libegl-dev libegl1 libegl-mesa0
+                   libcli11-dev nlohmann-json3-dev)
+# And the tests: GoogleTest, an X server of their own, what drives the demo's window, and the
+# locale sources that the tests build decimal-comma locales from.
 PELK_PACKAGES=("${PELK_RUN_PACKAGES[@]}" libgtest-dev libx11-dev xvfb xauth xdotool x11-utils
-               python3)
+               python3 locales)
 # The video encoder behind pelk-capture --video: for scripts/make-video, make-docs and the tests.
 PELK_VIDEO_PACKAGES=(ffmpeg)
+# The benchmark's chart (scripts/bench --plot, scripts/plot-bench): gnuplot draws it.
+PELK_PLOT_PACKAGES=(gnuplot-nox python3)
 
 pelk_say() { printf 'pelk: %s\n' "$*"; }
 

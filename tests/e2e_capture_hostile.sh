@@ -111,8 +111,8 @@ rm -rf "$pictures"
     >"$out/full.out" 2>"$out/full.err"
 code=$?
 [ $code -eq 1 ] || fail "a full disk ended the capture with $code, expected 1"
-grep -q "^pelk-capture: could not write $pictures/frame-00.000.png: File too large$" "$out/full.out" ||
-    fail "no word of the failed write: $(tail -n 2 "$out/full.out")"
+grep -q "^pelk-capture: could not write $pictures/frame-00.000.png: File too large$" "$out/full.err" ||
+    fail "no word of the failed write: $(tail -n 2 "$out/full.err")"
 grep -q "^wrote" "$out/full.out" && fail "a failed write was reported as written"
 nothing_written || fail "a full disk left $(ls -A "$pictures")"
 say "full disk: exit code 1 and no half-written picture or note"

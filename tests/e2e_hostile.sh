@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The real demo started from working folders that lack "res", lack "src", or hold garbage in
-# place of every picture and mesh (and named pipes in place of a picture and a stage file): it
-# prints the loaders' messages, renders frames and ends on Escape with exit code 0. Started from
+# The real demo started from working folders that lack "res", lack "src", hold a "res" without
+# the meshes, or hold garbage in place of every picture and mesh (and named pipes in place of a
+# picture and a stage file): it prints the loaders' messages, renders frames and ends on Escape
+# with exit code 0. Started from
 # a folder with neither, it says so in one line and reads them from the tree it was built from.
 # Killed while drawing, with its output in a file, it leaves every start-up line there. Run from
 # the repository root.
@@ -141,7 +142,9 @@ run_case() {
 [ -x "$pelk" ] || { scenario=setup; fail "no demo binary at $pelk"; }
 own_display || { scenario=setup; fail "could not start an Xvfb display of our own"; }
 
-mkdir -p "$work/no-res" "$work/no-src" "$work/garbage" "$work/elsewhere" "$work/killed-demo"
+mkdir -p "$work/no-res" "$work/no-src" "$work/garbage" "$work/elsewhere" "$work/killed-demo" \
+    "$work/empty-res/res"
+ln -s "$root/src" "$work/empty-res/"
 cp -r "$root/src" "$work/no-res/"
 cp -r "$root/res" "$work/no-src/"
 cp -r "$root/src" "$root/res" "$work/garbage/"
@@ -161,6 +164,12 @@ run_case no-res \
     '^Reading image \./res/textures/skybox\.bmp$' '^Image could not be opened$' \
     '^\./res/models/sphere\.3ds: could not load model \./res/models/sphere\.3ds: '
 has_line "./res is missing in $work/no-res: the meshes and pictures cannot be read"
+# A res/ without the meshes: one line says so before the window's first line, and the demo runs.
+run_case empty-res '^\./res/models/sphere\.3ds: could not load model \./res/models/sphere\.3ds: '
+has_line "./res in $work/empty-res lacks the scene's meshes: 8 of 8 cannot be read (./res/models/sphere.3ds: No such file or directory)"
+[ "$(grep -n -m1 "lacks the scene's meshes" "$out/$scenario.out" | cut -d: -f1)" -lt \
+    "$(grep -n -m1 '^GL_MAX_VERTEX_ATTRIBS:' "$out/$scenario.out" | cut -d: -f1)" ] ||
+    fail "the line about the meshes does not come before GL_MAX_VERTEX_ATTRIBS:"
 run_case no-src \
     '^Compiling shader : \./src/2ndPass\.vertexshader$' '^Linking program$'
 has_line "./src is missing in $work/no-src: the stage files cannot be read, so no program will build"

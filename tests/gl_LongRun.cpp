@@ -17,8 +17,8 @@
 #include <string>
 
 #include "app/Loop.h"
-#include "core/Platform.h"
 #include "camera/Camera.h"
+#include "core/Platform.h"
 #include "support/GlFixture.h"
 #include "support/TestSupport.h"
 

@@ -3,9 +3,9 @@
 #include <utility>
 #include <vector>
 
+#include "render/GpuPassTimer.h"
 #include "render/PassTimer.h"
 #include "support/GlFixture.h"
-#include "tools/bench/GpuPassTimer.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Platform.h"
 #include "assets/ShaderLoader.h"
+#include "core/Platform.h"
 #include "support/GlFixture.h"
 #include "support/TestSupport.h"
 

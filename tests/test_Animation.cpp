@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/Loop.h"
-#include "core/Platform.h"
 #include "camera/Camera.h"
+#include "core/Platform.h"
 #include "scene/Animation.h"
 #include "scene/Scene.h"
 

@@ -97,7 +97,8 @@ TEST(ImageFiles, RoundTripsThroughPngAndRejectsWhatIsNotOne) {
     Image image = filled(3, 2, 10, 20, 30);
     image.at(2, 1)[0] = 250;
     const std::string path = (dir.path() / "p.png").string();
-    ASSERT_TRUE(savePicture(path, image));
+    std::string why;
+    ASSERT_TRUE(savePicture(path, image, why)) << why;
     const std::optional<Image> back = loadPicture(path);
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(back->width, 3);
@@ -106,5 +107,6 @@ TEST(ImageFiles, RoundTripsThroughPngAndRejectsWhatIsNotOne) {
 
     EXPECT_FALSE(loadPicture(dir.write("bad.png", std::string("not a picture"))).has_value());
     EXPECT_FALSE(loadPicture((dir.path() / "missing.png").string()).has_value());
-    EXPECT_FALSE(savePicture((dir.path() / "no" / "such" / "dir.png").string(), image));
+    EXPECT_FALSE(savePicture((dir.path() / "no" / "such" / "dir.png").string(), image, why));
+    EXPECT_NE(why.find("No such file or directory"), std::string::npos) << why;
 }

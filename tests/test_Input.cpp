@@ -7,8 +7,8 @@
 
 #include "app/Input.h"
 #include "app/Loop.h"
-#include "core/Platform.h"
 #include "camera/Camera.h"
+#include "core/Platform.h"
 #include "scene/Scene.h"
 #include "support/TestSupport.h"
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "assets/Paths.h"
 #include "support/TestSupport.h"
@@ -65,4 +66,54 @@ TEST(ResourceFolders, StartedElsewhereTheTreeItWasBuiltFromIsUsedWhenItHoldsBoth
                                         "start the program from the folder that holds them");
         EXPECT_EQ(notFound.useInstead, "");
     }
+}
+
+namespace {
+
+const std::vector<std::string> kMeshes = {"sphere.3ds", "barrel.3ds", "plane.3ds"};
+
+// A working folder with src/ and res/, and the named files in res/models.
+std::string folderWithMeshes(const TempDir& dir, const std::string& name,
+                             const std::vector<std::string>& meshes) {
+    const std::string root = folderWith(dir, name, {"src", "res"});
+    for (const std::string& mesh : meshes) {
+        dir.write(name + "/res/models/" + mesh, std::string("3ds bytes"));
+    }
+    return root;
+}
+
+}  // namespace
+
+TEST(ResourceFolders, MeshesThatAreAllThereAreNotMentioned) {
+    TempDir dir;
+    EXPECT_EQ(checkMeshFiles(folderWithMeshes(dir, "whole", kMeshes), kMeshes), "");
+}
+
+TEST(ResourceFolders, AnEmptyResOrOneWithoutModelsLacksEveryMesh) {
+    TempDir dir;
+    const std::string empty = folderWith(dir, "empty", {"src", "res"});
+    EXPECT_EQ(checkMeshFiles(empty, kMeshes),
+              "./res in " + empty +
+                  " lacks the scene's meshes: 3 of 3 cannot be read (./res/models/sphere.3ds: No "
+                  "such file or directory)");
+    const std::string noModels = folderWith(dir, "textures-only", {"src", "res/textures"});
+    EXPECT_NE(checkMeshFiles(noModels, kMeshes).find(": 3 of 3 cannot be read"), std::string::npos);
+}
+
+TEST(ResourceFolders, ALinkLoopAFolderAndAMissingFileAreEachNamedWithTheirReason) {
+    TempDir dir;
+    const std::string loop = folderWith(dir, "loop", {"src", "res"});
+    fs::create_directory_symlink("models", fs::path(loop) / "res" / "models");
+    EXPECT_EQ(checkMeshFiles(loop, kMeshes),
+              "./res in " + loop +
+                  " lacks the scene's meshes: 3 of 3 cannot be read (./res/models/sphere.3ds: Too "
+                  "many levels of symbolic links)");
+
+    // One mesh a folder, one missing: 2 of 3, the first in the table's order named.
+    const std::string partly = folderWithMeshes(dir, "partly", {"sphere.3ds"});
+    fs::create_directories(fs::path(partly) / "res" / "models" / "barrel.3ds");
+    EXPECT_EQ(checkMeshFiles(partly, kMeshes),
+              "./res in " + partly +
+                  " lacks the scene's meshes: 2 of 3 cannot be read (./res/models/barrel.3ds: not "
+                  "a file)");
 }

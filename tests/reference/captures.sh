@@ -47,7 +47,7 @@ pelk_capture_references() {
             return 1
         fi
         for t in $moments; do
-            mv "$dir/$name/$(printf 'frame-%06.3f.png' "$t")" "$dir/$(pelk_reference_name "$name" "$t")" ||
+            mv "$dir/$name/$(LC_ALL=C printf 'frame-%06.3f.png' "$t")" "$dir/$(pelk_reference_name "$name" "$t")" ||
                 return 1
         done
     done

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/Loop.h"
-#include "core/Platform.h"
 #include "camera/Camera.h"
+#include "core/Platform.h"
 #include "scene/Animation.h"
 #include "scene/Scene.h"
 #include "support/GlFixture.h"

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <fstream>
 #include <random>
 
@@ -63,4 +65,39 @@ PipeWithWriter::~PipeWithWriter() {
     const int reader = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
     writer_.join();
     if (reader >= 0) ::close(reader);
+}
+
+ChildEnd runInChild(const std::function<void()>& body) {
+    int fds[2];
+    ChildEnd end;
+    if (pipe(fds) != 0) return end;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        dup2(fds[1], STDERR_FILENO);
+        // The child must not go on into the rest of the suite, whatever `body` does.
+        try {
+            body();
+        } catch (...) {
+            std::fputs("an exception left the child's body\n", stderr);
+            _exit(kChildThrew);
+        }
+        std::fflush(stdout);
+        _exit(0);
+    }
+    close(fds[1]);
+    char buffer[512];
+    ssize_t got = 0;
+    while ((got = read(fds[0], buffer, sizeof buffer)) > 0) {
+        end.errors.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    end.exited = WIFEXITED(status);
+    end.code = end.exited ? WEXITSTATUS(status) : 0;
+    end.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    return end;
 }

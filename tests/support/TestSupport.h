@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,6 +38,18 @@ private:
     std::string path_;
     std::thread writer_;
 };
+
+// How a child process ended, and what it wrote to standard error.
+struct ChildEnd {
+    bool exited = false;  // by exit(), with `code`; otherwise by `signal`
+    int code = 0;
+    int signal = 0;
+    std::string errors;
+};
+// Runs `body` in a forked child, which then ends with exit code 0 unless `body` ended it
+// (kChildThrew when an exception left it).
+inline constexpr int kChildThrew = 99;
+ChildEnd runInChild(const std::function<void()>& body);
 
 // Runs `body` and returns what it wrote to standard output (printf and std::cout alike).
 template <typename F>

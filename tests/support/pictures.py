@@ -7,6 +7,9 @@ Two checks read a screenshot of the window alone, at any size (PNG, without note
     pictures.py fills SHOT.png                 the picture reaches every edge of the window
     pictures.py bars SHOT.png LEFT WIDTH       black bars left and right of columns
                                                LEFT to LEFT + WIDTH - 1, the picture between
+    pictures.py varied SHOT.png MIN            not blank: besides black (empty cells, bars) and
+                                               the dark blue of a pass view's "nothing drawn",
+                                               at least MIN colours over a range of luminance
 """
 import struct
 import sys
@@ -231,13 +234,27 @@ def check_shot(name, path, args):
               f'{size}: black bars beside columns {first} to {first + width - 1} '
               f'(brightest bar pixel {max(bars, default=0):.0f}), the picture between '
               f'(column means {", ".join(f"{v:.0f}" for v in inside)})')
+    elif name == 'varied':
+        least = int(args[0])
+        colours = set()
+        for row in shot.rows[::2]:
+            for x in range(0, 3 * shot.width, 6):
+                colour = bytes(row[x:x + 3])
+                if colour[0] == 0 and colour[1] == 0 and (colour[2] == 0 or 75 <= colour[2] <= 79):
+                    continue
+                colours.add(colour)
+        lums = [0.2126 * c[0] + 0.7152 * c[1] + 0.0722 * c[2] for c in colours]
+        spread = max(lums) - min(lums) if lums else 0.0
+        check(len(colours) >= least and spread >= 20,
+              f'{path} is not blank: {len(colours)} colours besides black and blue '
+              f'(at least {least}), luminance spread {spread:.0f}')
     else:
         fail('unknown check ' + name)
 
 
 def main():
     name, stem = sys.argv[1], sys.argv[2]
-    if name in ('fills', 'bars'):
+    if name in ('fills', 'bars', 'varied'):
         check_shot(name, stem, sys.argv[3:])
         return
     picture = Picture(stem)

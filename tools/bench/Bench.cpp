@@ -12,11 +12,11 @@
 // presentFrame; median and p95) and the GPU time of the four passes and of the mipmap rebuilds
 // (GL_TIME_ELAPSED queries; "scene" excludes the mipmap rebuilds that lie inside it); for the
 // whole run the renderer, where its context came from, the time from process start to the first
-// presented frame and the peak resident memory. Where an X display opens, the window is the
-// demo's, with the swap interval set to 0 so that a display's refresh does not cap the figures;
-// without one (or with --context and an EGL choice) the frames are drawn through EGL without a
-// window, into an off-screen framebuffer of the window's size (app/ToolContext.h), on a GPU
-// device where there is one.
+// presented frame and the peak resident memory. Where an X display answers and gives a window,
+// the window is the demo's, with the swap interval set to 0 so that a display's refresh does
+// not cap the figures; otherwise (or with --context and an EGL choice) the frames are drawn
+// through EGL without a window, into an off-screen framebuffer of the window's size
+// (context/EglContext.h), on a GPU device where there is one.
 //
 // With --floor-stages DIR the tool also builds the programs from DIR/src (the same stage files
 // with every fragment stage writing a constant colour: the pipeline's floor) and alternates the
@@ -31,6 +31,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -49,26 +50,27 @@
 #endif
 
 #include "app/Loop.h"
-#include "app/StartFolder.h"
 #include "app/ToolContext.h"
-#include "assets/Paths.h"
 #include "core/Platform.h"
+#include "render/GpuPassTimer.h"
 #include "render/PassTimer.h"
-#include "render/PipelineCheck.h"
 #include "render/Programs.h"
-#include "tools/bench/GpuPassTimer.h"
+#include "tools/bench/BenchReport.h"
 #include "tools/bench/Stats.h"
+#include "tools/common/CommandLine.h"
+#include "tools/common/Files.h"
+#include "tools/common/ToolStart.h"
 
 namespace {
 
 constexpr double kFrameStep = 1.0 / 30.0;
-constexpr std::size_t kPassCount = static_cast<std::size_t>(PassId::Count);
-// The order of the table's columns: the passes in frame order, then the mipmap rebuilds.
-constexpr PassId kColumns[] = {PassId::Shadow, PassId::Reflection, PassId::Scene, PassId::Post,
-                               PassId::Mipmaps};
+// Moments past a day are typing errors ("inf" would play the timeline for good).
+constexpr double kLatestMoment = 24.0 * 3600.0;
+constexpr int kMostFrames = 10'000;
+constexpr int kExitFailed = 1;
 
 struct Options {
-    std::vector<double> moments{3.0, 20.0, 45.0, 60.0};
+    std::vector<double> moments;  // empty: kDefaultMoments
     int frames = 20;
     int warmup = 3;
     std::string jsonPath;
@@ -76,91 +78,56 @@ struct Options {
     bool countInstructions = false;  // under callgrind: count the measured frames only
     ContextRequest context = ContextRequest::Auto;
 };
+const std::vector<double> kDefaultMoments{3.0, 20.0, 45.0, 60.0};
 
-void usage() {
-    std::fprintf(stderr,
-                 "usage: pelk-bench [--at SECONDS ...] [--frames N] [--warmup N] [--json FILE]\n"
-                 "                  [--count-instructions] [--context CONTEXT]\n"
-                 "  --at      a moment of the timeline to measure (repeatable; default 3 20 45 "
-                 "60)\n"
-                 "  --frames  measured frames per moment (default 20)\n"
-                 "  --warmup  frames rendered before each moment and not counted (default 3)\n"
-                 "  --json    also write the results as JSON to FILE\n"
-                 "  --floor-stages DIR  alternate every frame with the programs built from\n"
-                 "            DIR/src (constant fragment stages: scripts/bench --floor makes it)\n"
-                 "            and report the floor and the ratio to it\n"
-                 "  --count-instructions  under valgrind's callgrind, count the instructions of\n"
-                 "            the measured frames only, one dump per moment (scripts/bench\n"
-                 "            --instructions runs it and reads the dumps)\n"
-                 "  --context where the GL context comes from: auto (default: the window where\n"
-                 "            an X display opens, else egl), glx, egl (a GPU device, else\n"
-                 "            surfaceless, else a software device), surfaceless, device or gpu\n");
-}
-
-bool parseNumber(const char* text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0';
-}
-
-std::optional<Options> parseOptions(int argc, char** argv) {
-    Options options;
-    bool momentsGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") return std::nullopt;
-        if (arg == "--count-instructions") {
-            options.countInstructions = true;
-            continue;
-        }
-        if (i + 1 >= argc) {
-            std::fprintf(stderr, "pelk-bench: %s needs a value\n", arg.c_str());
-            return std::nullopt;
-        }
-        const char* value = argv[++i];
-        double number = 0.0;
-        if (arg == "--json") {
-            options.jsonPath = value;
-            continue;
-        }
-        if (arg == "--floor-stages") {
-            options.floorStages = value;
-            continue;
-        }
-        if (arg == "--context") {
-            const std::optional<ContextRequest> request = parseContextRequest(value);
-            if (!request) {
-                std::fprintf(stderr, "pelk-bench: --context wants %s, got '%s'\n", kContextChoices,
-                             value);
-                return std::nullopt;
-            }
-            options.context = *request;
-            continue;
-        }
-        const bool isNumber = parseNumber(value, number);
-        // Moments past a day are typing errors ("inf" would play the timeline for good).
-        if (arg == "--at" && isNumber && number >= 0.0 && number <= 24.0 * 3600.0) {
-            if (!momentsGiven) options.moments.clear();
-            momentsGiven = true;
-            options.moments.push_back(number);
-        } else if (arg == "--frames" && isNumber && number >= 1.0 && number <= 10000.0) {
-            options.frames = static_cast<int>(number);
-        } else if (arg == "--warmup" && isNumber && number >= 0.0 && number <= 10000.0) {
-            options.warmup = static_cast<int>(number);
-        } else {
-            std::fprintf(stderr, "pelk-bench: bad option or value: %s %s\n", arg.c_str(), value);
-            return std::nullopt;
-        }
-    }
-    if (options.countInstructions && !options.floorStages.empty()) {
-        std::fprintf(stderr,
-                     "pelk-bench: --count-instructions and --floor-stages go one at a time\n");
-        return std::nullopt;
-    }
+// Reads the command line: nothing when the tool goes on, else the exit status to end with.
+std::optional<int> readCommandLine(int argc, char** argv, Options& options) {
+    CommandLine commandLine("pelk-bench",
+                            "Runs the demo's start-up and frame code against a set clock and "
+                            "times frames at fixed moments of the timeline: CPU time per frame, "
+                            "GPU time per pass, time to the first frame, peak memory.");
+    CLI::App& app = commandLine.app();
+    commandLine
+        .addRepeatable("--at", options.moments,
+                       "a moment of the timeline to measure (repeatable; default 3 20 45 60)")
+        ->type_name("SECONDS")
+        ->transform(numberFrom(0.0, kLatestMoment, "seconds from 0 to 86400"));
+    app.add_option("--frames", options.frames, "measured frames per moment (default 20)")
+        ->type_name("N")
+        ->transform(wholeNumberFrom(1, kMostFrames, "a whole number of frames from 1 to 10000"));
+    app.add_option("--warmup", options.warmup,
+                   "frames rendered before each moment and not counted (default 3)")
+        ->type_name("N")
+        ->transform(wholeNumberFrom(0, kMostFrames, "a whole number of frames from 0 to 10000"));
+    app.add_option("--json", options.jsonPath, "also write the results as JSON to FILE")
+        ->type_name("FILE")
+        ->transform(notEmpty("a file"));
+    CLI::Option* floor =
+        app.add_option("--floor-stages", options.floorStages,
+                       "alternate every frame with the programs built from DIR/src (constant "
+                       "fragment stages: scripts/bench --floor makes it) and report the floor "
+                       "and the ratio to it")
+            ->type_name("DIR")
+            ->transform(notEmpty("a folder"));
+    app.add_flag("--count-instructions", options.countInstructions,
+                 "under valgrind's callgrind, count the instructions of the measured frames "
+                 "only, one dump per moment (scripts/bench --instructions runs it and reads the "
+                 "dumps)")
+        ->excludes(floor);
+    addContextOption(commandLine, options.context);
+    app.footer(
+        "Exit status: 0 done, 1 the JSON could not be written (nothing of it is left), 2 bad "
+        "options, 3 no pipeline (run from another folder than the one with src/ and res/ and "
+        "the meshes, or a stage file that does not build), -13 (243) out of memory; -10 (246) "
+        "no GL context, -11 (245) a driver without OpenGL 4.5, -12 (244) no renderable colour "
+        "format.");
+    if (const std::optional<int> end = commandLine.parse(argc, argv)) return end;
+    if (options.moments.empty()) options.moments = kDefaultMoments;
+    for (double& moment : options.moments) moment += 0.0;  // -0 is 0
     std::sort(options.moments.begin(), options.moments.end());
     options.moments.erase(std::unique(options.moments.begin(), options.moments.end()),
                           options.moments.end());
-    return options;
+    return std::nullopt;
 }
 
 // Seconds since the process started (from the kernel's record of its start, in clock ticks),
@@ -203,38 +170,6 @@ std::string cpuModel() {
     }
     return "(unknown)";
 }
-
-std::string glString(GLenum name) {
-    const auto* text = reinterpret_cast<const char*>(glGetString(name));
-    return text != nullptr ? text : "(unknown)";
-}
-
-struct FrameTimes {
-    std::vector<double> cpuMs;
-    std::array<std::vector<double>, kPassCount> gpuMs;
-};
-
-// One moment's frames with the stage files, and with the floor's where it is measured.
-struct MomentResult {
-    double moment = 0.0;
-    FrameTimes real;
-    FrameTimes floor;
-};
-
-struct RunResult {
-    std::string renderer;
-    std::string version;
-    ContextInfo context;
-    std::string cpu;
-    unsigned cores = 0;
-    std::string rasterThreads;  // LP_NUM_THREADS, where set
-    double firstFrameSeconds = 0.0;
-    bool firstFrameFromProcessStart = true;
-    double peakMiB = 0.0;
-    bool gpuTimes = false;
-    bool withFloor = false;
-    std::vector<MomentResult> moments;
-};
 
 // The clock the frame code reads: whatever the tool says it is.
 double frameClock = 0.0;
@@ -349,12 +284,6 @@ private:
     std::optional<Programs> floor_;
 };
 
-// The median frame time against the floor's.
-double floorRatio(const MomentResult& m) {
-    const double floor = median(m.floor.cpuMs);
-    return floor > 0.0 ? median(m.real.cpuMs) / floor : 0.0;
-}
-
 void printTable(const RunResult& r, const Options& options) {
     std::printf("renderer: %s\nGL version: %s\ncontext: %s\n", r.renderer.c_str(),
                 r.version.c_str(), contextDescription(r.context).c_str());
@@ -411,89 +340,6 @@ void printTable(const RunResult& r, const Options& options) {
     std::fflush(stdout);
 }
 
-std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-std::string jsonNumber(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", value);
-    return text;
-}
-
-std::string jsonArray(const std::vector<double>& values) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i > 0) out += ", ";
-        out += jsonNumber(values[i]);
-    }
-    return out + "]";
-}
-
-std::string jsonSummary(const std::vector<double>& values) {
-    return "{\"median\": " + jsonNumber(median(values)) +
-           ", \"p95\": " + jsonNumber(percentile(values, 95)) +
-           ", \"samples\": " + jsonArray(values) + "}";
-}
-
-// "cpuFrameMs": {...}, "gpuMs": {pass: {...}, ...}
-std::string jsonTimes(const FrameTimes& times, bool gpuTimes) {
-    std::string out = "\"cpuFrameMs\": " + jsonSummary(times.cpuMs) + ",\n     \"gpuMs\": {";
-    bool first = true;
-    for (PassId pass : kColumns) {
-        out += std::string(first ? "" : ",") + "\n       " + jsonString(passName(pass)) + ": " +
-               (gpuTimes ? jsonSummary(times.gpuMs[static_cast<std::size_t>(pass)]) : "null");
-        first = false;
-    }
-    return out + "}";
-}
-
-bool writeJson(const std::string& path, const RunResult& r, const Options& options) {
-    std::ofstream out(path);
-    if (!out) return false;
-    out << "{\n  \"renderer\": " << jsonString(r.renderer)
-        << ",\n  \"glVersion\": " << jsonString(r.version)
-        << ",\n  \"contextOrigin\": " << jsonString(contextOriginName(r.context.origin))
-        << ",\n  \"contextDetail\": " << jsonString(r.context.detail)
-        << ",\n  \"cpu\": " << jsonString(r.cpu) << ",\n  \"cores\": " << r.cores
-        << ",\n  \"lpNumThreads\": "
-        << (r.rasterThreads.empty() ? "null" : jsonString(r.rasterThreads))
-        << ",\n  \"frames\": " << options.frames << ",\n  \"warmupFrames\": " << options.warmup
-        << ",\n  \"framesPerSecondOfClock\": " << static_cast<int>(1.0 / kFrameStep + 0.5)
-        << ",\n  \"startupToFirstFrameSeconds\": " << jsonNumber(r.firstFrameSeconds)
-        << ",\n  \"startupMeasuredFrom\": "
-        << (r.firstFrameFromProcessStart ? "\"process start\"" : "\"main\"")
-        << ",\n  \"peakResidentMiB\": " << jsonNumber(r.peakMiB)
-        << ",\n  \"gpuTimes\": " << (r.gpuTimes ? "true" : "false")
-        << ",\n  \"floorAlternated\": " << (r.withFloor ? "true" : "false")
-        << ",\n  \"moments\": [";
-    for (std::size_t i = 0; i < r.moments.size(); ++i) {
-        const MomentResult& m = r.moments[i];
-        out << (i > 0 ? "," : "") << "\n    {\"seconds\": " << jsonNumber(m.moment) << ",\n     "
-            << jsonTimes(m.real, r.gpuTimes);
-        if (r.withFloor) {
-            out << ",\n     \"floor\": {" << jsonTimes(m.floor, r.gpuTimes)
-                << "},\n     \"ratio\": " << jsonNumber(floorRatio(m));
-        }
-        out << "}";
-    }
-    out << "\n  ]\n}\n";
-    return static_cast<bool>(out);
-}
-
 // Builds the floor's programs from DIR/src, as the start-up builds the demo's from ./src, and
 // hands both sets to the benchmark; the demo's stay in use.
 bool buildFloorPrograms(const std::string& dir, Bench& bench) {
@@ -521,60 +367,41 @@ bool buildFloorPrograms(const std::string& dir, Bench& bench) {
     return true;
 }
 
-// Start-up did not give the demo's pipeline (no ./src or ./res, a program that did not link,
-// an incomplete target).
-constexpr int kExitNoPipeline = 3;
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const auto mainEntered = std::chrono::steady_clock::now();
-    lineBufferedOutput();
-    const std::optional<Options> options = parseOptions(argc, argv);
-    if (!options) {
-        usage();
-        return 2;
-    }
-    // Without ./src and ./res (run from another folder) the figures would be those of blank
-    // frames.
-    std::error_code here;
-    const ResourceFolderCheck folders =
-        checkResourceFolders(std::filesystem::current_path(here).string(), "");
-    if (!folders.message.empty()) {
-        std::fprintf(stderr, "pelk-bench: %s\n", folders.message.c_str());
-        return kExitNoPipeline;
-    }
-    if (options->countInstructions) {
+    beginTool("pelk-bench");
+    Options options;
+    if (const std::optional<int> end = readCommandLine(argc, argv, options)) return *end;
+    // Without ./src, ./res and the meshes (run from another folder) the figures would be those
+    // of blank frames.
+    if (!resourcesHere()) return kExitNoPipeline;
+    if (options.countInstructions) {
 #ifdef PELK_HAVE_CALLGRIND
         if (!RUNNING_ON_VALGRIND) {
             std::fprintf(stderr,
                          "pelk-bench: --count-instructions counts under callgrind only; "
                          "scripts/bench --instructions runs it so\n");
-            return 2;
+            return kExitBadOptions;
         }
 #else
         std::fprintf(stderr,
                      "pelk-bench: --count-instructions needs a build with valgrind's headers "
                      "(scripts/bench --instructions makes one)\n");
-        return 2;
+        return kExitBadOptions;
 #endif
     }
+    // An interrupted JSON leaves no temporary behind.
+    removeTemporariesOnStopSignals();
     platform().clock = [] { return frameClock; };
     platform().keyDown = [](int) { return false; };
 
-    openToolContext(options->context, false);
-    if (toolContext().origin == ContextOrigin::GlxWindow) glfwSwapInterval(0);
-    startUp();  // the timeline starts at clock 0
-    const std::vector<std::string> problems = pipelineProblems();
-    if (!problems.empty()) {
-        for (const std::string& problem : problems) {
-            std::fprintf(stderr, "pelk-bench: %s\n", problem.c_str());
-        }
-        std::fprintf(stderr,
-                     "pelk-bench: nothing measured, as the frames would not show the scene\n");
-        shutDown();
-        return kExitNoPipeline;
+    if (const std::optional<int> end =
+            startPipeline(options.context, false, false, "nothing measured")) {
+        return *end;
     }
+    if (toolContext().origin == ContextOrigin::GlxWindow) glfwSwapInterval(0);
 
     RunResult result;
     result.renderer = glString(GL_RENDERER);
@@ -583,12 +410,15 @@ int main(int argc, char** argv) {
     result.cpu = cpuModel();
     result.cores = std::thread::hardware_concurrency();
     if (const char* threads = std::getenv("LP_NUM_THREADS")) result.rasterThreads = threads;
+    result.frames = options.frames;
+    result.warmup = options.warmup;
+    result.clockFramesPerSecond = static_cast<int>(1.0 / kFrameStep + 0.5);
 
-    Bench bench(*options);
-    if (!options->floorStages.empty()) {
-        if (!buildFloorPrograms(options->floorStages, bench)) {
+    Bench bench(options);
+    if (!options.floorStages.empty()) {
+        if (!buildFloorPrograms(options.floorStages, bench)) {
             shutDown();
-            return 2;
+            return kExitBadOptions;
         }
         result.withFloor = true;
     }
@@ -607,14 +437,16 @@ int main(int argc, char** argv) {
 
     bench.run(result);
     result.peakMiB = peakResidentMiB();
-    printTable(result, *options);
+    printTable(result, options);
     int status = 0;
-    if (!options->jsonPath.empty()) {
-        if (writeJson(options->jsonPath, result, *options)) {
-            std::printf("wrote %s\n", options->jsonPath.c_str());
+    if (!options.jsonPath.empty()) {
+        std::string why;
+        if (writeBytesWhole(options.jsonPath, benchJson(result).dump(2) + "\n", why)) {
+            std::printf("wrote %s\n", options.jsonPath.c_str());
         } else {
-            std::printf("pelk-bench: could not write %s\n", options->jsonPath.c_str());
-            status = 1;
+            std::fprintf(stderr, "pelk-bench: could not write %s: %s\n", options.jsonPath.c_str(),
+                         why.c_str());
+            status = kExitFailed;
         }
     }
     std::fflush(stdout);

@@ -4,9 +4,13 @@
 #include <optional>
 #include <string>
 
+class CommandLine;
+
 // Records the timeline as a video: the window's picture, rendered at fixed steps of 1/fps
 // seconds with the demo's own frame code, goes as raw RGB frames through a pipe to ffmpeg,
-// which encodes H.264 into an .mp4 file or VP9 into a .webm file.
+// which encodes H.264 into an .mp4 file or VP9 into a .webm file. The video takes its name
+// only once ffmpeg has ended well and ffprobe reads it back whole: every frame, and the
+// duration they make.
 
 inline constexpr int kDefaultVideoFps = 30;
 inline constexpr int kMaxVideoFps = 240;
@@ -14,13 +18,8 @@ inline constexpr int kMaxVideoFps = 240;
 inline constexpr double kVideoTailSeconds = 5.0;
 // Moments past a day are typing errors, and would overflow the frame counts.
 inline constexpr double kLatestMoment = 24.0 * 3600.0;
-
-// Reads a moment of the timeline: a number of seconds from 0 to kLatestMoment, the whole text
-// (no "inf", "nan" or trailing characters). -0 becomes 0.
-bool parseSeconds(const char* text, double& value);
-
-// The lines of the tool's usage text about --video.
-extern const char* const kVideoUsage;
+// What the moment options want, in the words of their refusals.
+inline constexpr const char* kSecondsWanted = "seconds from 0 to 86400";
 
 struct VideoOptions {
     std::string path;            // empty: no video asked for
@@ -35,21 +34,20 @@ struct VideoFrameCode {
     std::function<void(double t)> playTimeline;  // advances the timeline alone to t
 };
 
-// True for the options that parseVideoOption() reads: --video, --fps, --from and --to.
-bool isVideoOption(const std::string& name);
-// Reads one of them and its value; says what is wrong on stderr and returns false for a bad
-// value.
-bool parseVideoOption(const std::string& name, const char* value, VideoOptions& options);
-// Once all options are read: --fps, --from or --to without --video, or --to not after --from.
-bool checkVideoOptions(const VideoOptions& options);
+// --video, --fps, --from and --to, the last three needing the first.
+void addVideoOptions(CommandLine& commandLine, VideoOptions& options);
+// Once the command line is read: what does not fit (--to not after --from), or nothing.
+std::optional<std::string> videoOptionsProblem(const VideoOptions& options);
 
-// Before the window opens, so that bad input costs no start-up: the file's kind, ffmpeg on the
-// PATH, a folder that can be written. Says what is wrong on stderr and returns false.
+// Before the window opens, so that bad input costs no start-up: the file's kind, ffmpeg and
+// ffprobe on the PATH, a folder that can be written. Says what is wrong on stderr and returns
+// false.
 bool videoCanStart(const VideoOptions& options);
 // After startUp(), before the first frame: records the video into a temporary file beside the
-// target and renames it at the end. Returns the exit status: 0, 2 when the time range holds no
-// frame, 1 when ffmpeg fails or ends well without writing anything (no file is left then).
-// SIGINT, SIGTERM, SIGHUP or SIGQUIT ends the encoder (killed if it has not ended half a second
-// after it was asked), removes the unfinished file and ends the process by that signal, within
-// a second whatever the encoder does.
+// target, reads it back, and renames it at the end. Returns the exit status: 0, 2 when the time
+// range holds no frame, 1 when ffmpeg fails or its video is not whole (one line says why, with
+// ffmpeg's own last error where it gave one; the target is left as it was, and no temporary).
+// SIGINT, SIGTERM, SIGHUP (unless ignored at start) or SIGQUIT ends the encoder (killed if
+// it has not ended half a second after it was asked), removes the unfinished file and ends the
+// process by that signal, within a second whatever the encoder does.
 int recordVideo(const VideoOptions& options, const VideoFrameCode& frameCode);

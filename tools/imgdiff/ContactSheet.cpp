@@ -9,11 +9,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "tools/common/CommandLine.h"
 #include "tools/imgdiff/Image.h"
 
 namespace {
@@ -35,76 +35,78 @@ struct Options {
     std::vector<Entry> entries;
 };
 
-void usage() {
-    std::fprintf(stderr,
-                 "usage: pelk-contact-sheet --out FILE [--columns C] [--width W] "
-                 "[--label TEXT] PICTURE ...\n");
-}
+constexpr int kExitFailed = 1;
 
-std::optional<Options> parseOptions(int argc, char** argv) {
-    Options options;
-    std::string label;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.rfind("--", 0) != 0) {
-            options.entries.push_back({arg, label});
-            label.clear();
-            continue;
-        }
-        if (i + 1 >= argc) {
-            std::fprintf(stderr, "pelk-contact-sheet: %s needs a value\n", arg.c_str());
-            return std::nullopt;
-        }
-        const std::string value = argv[++i];
-        const int number = std::atoi(value.c_str());
-        if (arg == "--out") {
-            options.out = value;
-        } else if (arg == "--label") {
-            label = value;
-        } else if (arg == "--columns" && number >= 1 && number <= 64) {
-            options.columns = number;
-        } else if (arg == "--width" && number >= 16 && number <= 8192) {
-            options.width = number;
-        } else {
-            std::fprintf(stderr, "pelk-contact-sheet: bad option or value: %s %s\n", arg.c_str(),
-                         value.c_str());
-            return std::nullopt;
+// Reads the command line: nothing when the tool goes on, else the exit status to end with.
+std::optional<int> readCommandLine(int argc, char** argv, Options& options) {
+    CommandLine commandLine("pelk-contact-sheet",
+                            "Lays pictures out in a grid of thumbnails, each with the caption "
+                            "given before it, or scales a single picture down.");
+    CLI::App& app = commandLine.app();
+    std::vector<std::string> pictures;
+    std::vector<std::string> labels;
+    app.add_option("--out", options.out, "the sheet to write (PNG)")
+        ->type_name("FILE")
+        ->required()
+        ->transform(notEmpty("a file"));
+    app.add_option("--columns", options.columns, "thumbnails per row (default 3)")
+        ->type_name("C")
+        ->transform(wholeNumberFrom(1, 64, "a whole number from 1 to 64"));
+    app.add_option("--width", options.width, "each thumbnail's width in pixels (default 341)")
+        ->type_name("W")
+        ->transform(wholeNumberFrom(16, 8192, "a whole number from 16 to 8192"));
+    CLI::Option* label = commandLine.addRepeatable(
+        "--label", labels, "the caption of the picture that follows it (repeatable)");
+    label->type_name("TEXT");
+    CLI::Option* picture =
+        app.add_option("pictures", pictures, "the pictures, in the sheet's order")
+            ->type_name("PICTURE")
+            ->required();
+    app.footer(
+        "Exit status: 0 done, 1 a picture could not be read or the sheet written (nothing "
+        "of it is left), 2 bad options.");
+    if (const std::optional<int> end = commandLine.parse(argc, argv)) return end;
+    // Each label goes with the picture after it, in the order of the command line.
+    std::size_t nextLabel = 0;
+    std::size_t nextPicture = 0;
+    std::string pending;
+    for (const CLI::Option* option : app.parse_order()) {
+        if (option == label) {
+            pending = labels[nextLabel++];
+        } else if (option == picture) {
+            options.entries.push_back({pictures[nextPicture++], pending});
+            pending.clear();
         }
     }
-    if (options.out.empty() || options.entries.empty()) {
-        std::fprintf(stderr, "pelk-contact-sheet: wants --out and at least one picture\n");
-        return std::nullopt;
-    }
-    return options;
+    return std::nullopt;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::optional<Options> options = parseOptions(argc, argv);
-    if (!options) {
-        usage();
-        return 2;
-    }
+    Options options;
+    if (const std::optional<int> end = readCommandLine(argc, argv, options)) return *end;
+    std::string why;
     std::vector<Image> thumbnails;
     bool labelled = false;
-    for (const Entry& entry : options->entries) {
+    for (const Entry& entry : options.entries) {
         const std::optional<Image> picture = loadPicture(entry.path);
         if (!picture) {
-            std::printf("pelk-contact-sheet: cannot read %s\n", entry.path.c_str());
-            return 1;
+            std::fprintf(stderr, "pelk-contact-sheet: cannot read %s\n", entry.path.c_str());
+            return kExitFailed;
         }
         const int height =
-            std::max(1, (picture->height * options->width + picture->width / 2) / picture->width);
-        thumbnails.push_back(resized(*picture, options->width, height));
+            std::max(1, (picture->height * options.width + picture->width / 2) / picture->width);
+        thumbnails.push_back(resized(*picture, options.width, height));
         labelled = labelled || !entry.label.empty();
     }
     if (thumbnails.size() == 1 && !labelled) {
-        if (!savePicture(options->out, thumbnails[0])) {
-            std::printf("pelk-contact-sheet: cannot write %s\n", options->out.c_str());
-            return 1;
+        if (!savePicture(options.out, thumbnails[0], why)) {
+            std::fprintf(stderr, "pelk-contact-sheet: cannot write %s: %s\n", options.out.c_str(),
+                         why.c_str());
+            return kExitFailed;
         }
-        std::printf("wrote %s\n", options->out.c_str());
+        std::printf("wrote %s\n", options.out.c_str());
         return 0;
     }
 
@@ -112,27 +114,28 @@ int main(int argc, char** argv) {
     for (const Image& t : thumbnails) cellHeight = std::max(cellHeight, t.height);
     const int captionHeight = labelled ? textSize("0", kTextScale)[1] + 2 * kGap : 0;
     const int count = static_cast<int>(thumbnails.size());
-    const int columns = std::min(options->columns, count);
+    const int columns = std::min(options.columns, count);
     const int rows = (count + columns - 1) / columns;
-    Image sheet(kGap + columns * (options->width + kGap),
+    Image sheet(kGap + columns * (options.width + kGap),
                 kGap + rows * (cellHeight + captionHeight + kGap), kBackground);
     for (int i = 0; i < count; ++i) {
         const Image& t = thumbnails[static_cast<std::size_t>(i)];
-        const int left = kGap + (i % columns) * (options->width + kGap);
+        const int left = kGap + (i % columns) * (options.width + kGap);
         const int top = kGap + (i / columns) * (cellHeight + captionHeight + kGap);
         for (int y = 0; y < t.height; ++y) {
             std::copy(t.at(0, y), t.at(0, y) + static_cast<std::ptrdiff_t>(t.width) * 3,
                       sheet.at(left, top + y));
         }
-        const std::string& label = options->entries[static_cast<std::size_t>(i)].label;
+        const std::string& label = options.entries[static_cast<std::size_t>(i)].label;
         const int textWidth = textSize(label, kTextScale)[0];
-        drawText(sheet, left + (options->width - textWidth) / 2, top + cellHeight + kGap, label,
+        drawText(sheet, left + (options.width - textWidth) / 2, top + cellHeight + kGap, label,
                  kTextScale, kTextColor);
     }
-    if (!savePicture(options->out, sheet)) {
-        std::printf("pelk-contact-sheet: cannot write %s\n", options->out.c_str());
-        return 1;
+    if (!savePicture(options.out, sheet, why)) {
+        std::fprintf(stderr, "pelk-contact-sheet: cannot write %s: %s\n", options.out.c_str(),
+                     why.c_str());
+        return kExitFailed;
     }
-    std::printf("wrote %s (%d x %d)\n", options->out.c_str(), sheet.width, sheet.height);
+    std::printf("wrote %s (%d x %d)\n", options.out.c_str(), sheet.width, sheet.height);
     return 0;
 }

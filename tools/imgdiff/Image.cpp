@@ -9,6 +9,8 @@
 #include <cmath>  // stb_easy_font uses ceil without including it
 #include <cstdlib>
 
+#include "tools/common/Files.h"
+
 Image::Image(int w, int h, unsigned char fill)
     : width(w), height(h), rgb(static_cast<std::size_t>(w) * h * 3, fill) {}
 
@@ -26,11 +28,23 @@ std::optional<Image> loadPicture(const std::string& path) {
     return image;
 }
 
-bool savePicture(const std::string& path, const Image& image) {
-    if (image.width <= 0 || image.height <= 0) return false;
+bool savePicture(const std::string& path, const Image& image, std::string& why) {
+    if (image.width <= 0 || image.height <= 0) {
+        why = "the picture is empty";
+        return false;
+    }
     stbi_flip_vertically_on_write(0);
-    return stbi_write_png(path.c_str(), image.width, image.height, 3, image.rgb.data(),
-                          image.width * 3) != 0;
+    std::string png;
+    const auto append = [](void* context, void* data, int size) {
+        static_cast<std::string*>(context)->append(static_cast<const char*>(data),
+                                                   static_cast<std::size_t>(size));
+    };
+    if (stbi_write_png_to_func(append, &png, image.width, image.height, 3, image.rgb.data(),
+                               image.width * 3) == 0) {
+        why = "the picture could not be encoded";
+        return false;
+    }
+    return writeBytesWhole(path, png, why);
 }
 
 Image resized(const Image& image, int width, int height) {

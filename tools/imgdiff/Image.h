@@ -23,8 +23,9 @@ struct Image {
 
 // Reads a PNG (any channel count; alpha is dropped, grey is widened); nothing when unreadable.
 std::optional<Image> loadPicture(const std::string& path);
-// Writes a PNG; false when the file cannot be written.
-bool savePicture(const std::string& path, const Image& image);
+// Writes a PNG whole (tools/common/Files.h): false, with `why`, when it cannot be written, and
+// then nothing is left of it and an older file of that name stays as it was.
+bool savePicture(const std::string& path, const Image& image, std::string& why);
 
 // The picture scaled to the given size (filtered, for reductions as much as for enlargements).
 Image resized(const Image& image, int width, int height);

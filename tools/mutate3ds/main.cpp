@@ -6,16 +6,20 @@
 //
 //   pelk-mutate3ds [--per-file N] [--first-seed S] [--out DIR] FILE.3ds...
 //
-// Exit status: 0 when no import crashed in our code or left broken arrays, 1 otherwise, 2 on a
-// usage error. Crashes inside the importer are reported but do not fail the run.
+// Exit status: 0 when no import crashed in our code or left broken arrays, 1 otherwise (or when
+// a reproducer cannot be written), 2 on a usage error. Crashes inside the importer are reported
+// but do not fail the run.
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "tools/common/CommandLine.h"
+#include "tools/common/Files.h"
 #include "tools/mutate3ds/Mutate3ds.h"
 
 namespace {
@@ -27,45 +31,47 @@ struct ClassTally {
     bool inImporter = false;
 };
 
-void usage() {
-    std::fprintf(stderr,
-                 "usage: pelk-mutate3ds [--per-file N] [--first-seed S] [--out DIR] FILE.3ds...\n");
+struct Options {
+    long perFile = 500;
+    long firstSeed = 0;
+    std::string outDir = "mutate3ds-out";
+    std::vector<std::string> inputs;
+};
+
+// Reads the command line: nothing when the tool goes on, else the exit status to end with.
+std::optional<int> readCommandLine(int argc, char** argv, Options& options) {
+    CommandLine commandLine("pelk-mutate3ds",
+                            "Damages 3DS files in many deterministic ways and imports each "
+                            "through the demo's own import path in a child process.");
+    CLI::App& app = commandLine.app();
+    app.add_option("--per-file", options.perFile, "mutations of each file (default 500)")
+        ->type_name("N")
+        ->transform(wholeNumberFrom(0, 100'000'000, "a whole number from 0 to 100000000"));
+    app.add_option("--first-seed", options.firstSeed, "the first mutation's seed (default 0)")
+        ->type_name("S")
+        ->transform(wholeNumberFrom(0, 1'000'000'000'000, "a whole number from 0 to 10^12"));
+    app.add_option("--out", options.outDir, "where the reproducers go (default mutate3ds-out)")
+        ->type_name("DIR")
+        ->transform(notEmpty("a folder"));
+    app.add_option("files", options.inputs, "the 3DS files to damage")
+        ->type_name("FILE.3ds")
+        ->required();
+    app.footer(
+        "Exit status: 0 no import crashed in our code or left broken arrays, 1 otherwise "
+        "or a reproducer could not be written, 2 bad options or an unreadable file.");
+    return commandLine.parse(argc, argv);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;
-    long perFile = 500;
-    long firstSeed = 0;
-    std::string outDir = "mutate3ds-out";
-    std::vector<std::string> inputs;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if ((arg == "--per-file" || arg == "--first-seed" || arg == "--out") && i + 1 < argc) {
-            const std::string value = argv[++i];
-            if (arg == "--out") {
-                outDir = value;
-            } else {
-                char* end = nullptr;
-                const long number = std::strtol(value.c_str(), &end, 10);
-                if (end == value.c_str() || *end != '\0' || number < 0) {
-                    usage();
-                    return 2;
-                }
-                (arg == "--per-file" ? perFile : firstSeed) = number;
-            }
-        } else if (!arg.empty() && arg[0] == '-') {
-            usage();
-            return 2;
-        } else {
-            inputs.push_back(arg);
-        }
-    }
-    if (inputs.empty()) {
-        usage();
-        return 2;
-    }
+    Options options;
+    if (const std::optional<int> end = readCommandLine(argc, argv, options)) return *end;
+    const long perFile = options.perFile;
+    const long firstSeed = options.firstSeed;
+    const std::string& outDir = options.outDir;
+    const std::vector<std::string>& inputs = options.inputs;
     std::error_code error;
     fs::create_directories(outDir, error);
     const std::string scratch = (fs::path(outDir) / "current.3ds").string();
@@ -83,7 +89,10 @@ int main(int argc, char** argv) {
         for (long seed = firstSeed; seed < firstSeed + perFile; ++seed) {
             const mutate3ds::Mutation m =
                 mutate3ds::mutate(original, static_cast<std::uint64_t>(seed));
-            mutate3ds::writeFile(scratch, m.bytes);
+            if (!mutate3ds::writeFile(scratch, m.bytes)) {
+                std::fprintf(stderr, "pelk-mutate3ds: could not write %s\n", scratch.c_str());
+                return 1;
+            }
             const mutate3ds::Result r = mutate3ds::importInChild(scratch);
             ++files;
             ++outcomes[r.outcome];
@@ -100,7 +109,13 @@ int main(int argc, char** argv) {
                 tally.reproducer =
                     (fs::path(outDir) / ("crash-" + std::to_string(classes.size()) + ".3ds"))
                         .string();
-                mutate3ds::writeFile(tally.reproducer, m.bytes);
+                std::string why;
+                if (!writeBytesWhole(tally.reproducer, std::string(m.bytes.begin(), m.bytes.end()),
+                                     why)) {
+                    std::fprintf(stderr, "pelk-mutate3ds: could not write %s: %s\n",
+                                 tally.reproducer.c_str(), why.c_str());
+                    return 1;
+                }
             }
         }
     }

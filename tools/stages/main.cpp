@@ -6,7 +6,9 @@
 //
 // Reads the stage files from ./src, as the demo does, and writes DIR/NAME.vert, .tesc, .tese,
 // .geom and .frag for the stages that build NAME has ("scene", "scene-3", ...); prints one line
-// per build: its name, its program and the #defines of a variant. The tessellation stages are
+// per build: its name, its program and the #defines of a variant; then the same for the pass
+// views' two programs (render/PassViews.h), whose texts are kept in the program itself rather
+// than in ./src ("passview-cube", "passview-flat"). The tessellation stages are
 // written as a driver with GL 4 or later gets them, the only drivers the demo runs on.
 // Exit code 0; 1 when a stage file cannot be read or a text cannot be written; 2 for bad usage.
 
@@ -17,9 +19,18 @@
 
 #include "assets/Paths.h"
 #include "assets/ShaderLoader.h"
+#include "render/PassViews.h"
 #include "render/Programs.h"
 
 namespace {
+
+bool writeText(const std::filesystem::path& file, const std::string& text) {
+    std::ofstream out(file, std::ios::binary);
+    out << text;
+    if (out.flush()) return true;
+    std::fprintf(stderr, "pelk-stages: cannot write %s\n", file.c_str());
+    return false;
+}
 
 // The stage names that glslangValidator tells stages by, in stage order.
 constexpr const char* kExtensions[] = {"vert", "tesc", "tese", "geom", "frag"};
@@ -53,16 +64,18 @@ int main(int argc, char** argv) {
             }
             const std::string text =
                 compiledStageText(readShaderSource(path.c_str()), build.defines);
-            const std::filesystem::path file = dir / (build.name + "." + kExtensions[s]);
-            std::ofstream out(file, std::ios::binary);
-            out << text;
-            if (!out.flush()) {
-                std::fprintf(stderr, "pelk-stages: cannot write %s\n", file.c_str());
-                status = 1;
-            }
+            if (!writeText(dir / (build.name + "." + kExtensions[s]), text)) status = 1;
         }
         std::printf("%s: %s%s%s\n", build.name.c_str(), build.program.c_str(),
                     build.defines.empty() ? "" : " with ", oneLine(build.defines).c_str());
+    }
+    for (const bool cube : {true, false}) {
+        const std::string name = cube ? "passview-cube" : "passview-flat";
+        if (!writeText(dir / (name + ".vert"), passViewVertexText()) ||
+            !writeText(dir / (name + ".frag"), passViewFragmentText(cube))) {
+            status = 1;
+        }
+        std::printf("%s: the pass views with #define CUBE %d\n", name.c_str(), cube ? 1 : 0);
     }
     return status;
 }

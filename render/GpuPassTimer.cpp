@@ -1,4 +1,4 @@
-#include "tools/bench/GpuPassTimer.h"
+#include "render/GpuPassTimer.h"
 
 #include <algorithm>
 #include <utility>
