@@ -68,16 +68,18 @@ void renderReflectionPass() {
     bindTexture(kShadowDepthUnit, GL_TEXTURE_CUBE_MAP, targets.shadowCubeTarget.depthCube,
                 targets.depthSamplers.shadowCompared);
 
-    // The sky is the background: drawn first, never hiding anything.
-    setDepthTesting(false);
-    for (const SceneObject& wall : drawnSkyWalls()) drawObject(wall, false);
     setDepthTesting(true);
-
     const std::string reflectorName = reflector.getName();
     for (const SceneObject& object : scene.sceneObjects) {
         if (object.getName() == reflectorName) continue;
         drawObject(object, true);
     }
+
+    // The sky is the background, never hiding anything: drawn last, behind everything, writing
+    // no depth, so that only the texels where it shows run its shader.
+    glDepthMask(GL_FALSE);
+    for (const SceneObject& wall : drawnSkyWalls()) drawObject(wall, false);
+    glDepthMask(GL_TRUE);
     glUseProgram(reflection.program);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }

@@ -60,7 +60,7 @@ void renderScenePass() {
     const SceneBuild& sceneProgram = programs.sceneProgram;
     // The polygon mode is the frame's wireframe switch, set by the caller.
     glViewport(0, 0, kSceneTargetSize, kSceneTargetSize);
-    glBindFramebuffer(GL_FRAMEBUFFER, targets.sceneTarget.multisampleFramebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, targets.sceneTarget.framebuffer);
     setDepthTesting(true);
     // Filtered lookups near a cube face's edge take texels from the face beside it: the shadow
     // moments' coarser levels would otherwise meet along a seam that shows on the ground as a
@@ -97,17 +97,15 @@ void renderScenePass() {
     // The sky walls show the ground's picture below the ground's height.
     bindTexture(kGroundPictureUnit, GL_TEXTURE_2D, groundPicture());
 
-    // The sky is the background: drawn first, writing no depth.
-    setDepthTesting(false);
-    for (const SceneObject& wall : drawnSkyWalls()) drawObject(wall, false);
-
     setDepthTesting(true);
     for (const SceneObject& object : scene.sceneObjects) drawObject(object, true);
+
+    // The sky is the background, writing no depth: drawn last and behind everything, so that
+    // only the pixels where it shows run its shader (drawn first and then covered, it cost about
+    // a fifth of the pass on a CPU rasteriser).
+    glDepthMask(GL_FALSE);
+    for (const SceneObject& wall : drawnSkyWalls()) drawObject(wall, false);
+    glDepthMask(GL_TRUE);
     glUseProgram(sceneProgram.program);
-    const SceneTarget& target = targets.sceneTarget;
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, target.multisampleFramebuffer);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target.framebuffer);
-    glBlitFramebuffer(0, 0, kSceneTargetSize, kSceneTargetSize, 0, 0, kSceneTargetSize,
-                      kSceneTargetSize, GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, GL_NEAREST);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }

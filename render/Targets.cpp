@@ -30,7 +30,7 @@ struct Sampling {
 constexpr Sampling kDepthCubeSampling{GL_REPEAT, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST};
 constexpr Sampling kColorCubeSampling{GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR};
 constexpr Sampling kSceneImageSampling{GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR};
-constexpr Sampling kSceneColorSampling{GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR};
+constexpr Sampling kSceneColorSampling{GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST};
 
 // Sets a texture's or a sampler object's parameters through `set(name, value)`.
 template <typename Set>
