@@ -90,7 +90,7 @@ TEST_F(GlTest, TargetsHaveTheSizesFormatsWrapsAndFiltersOfTheTextureTable) {
     }
     expectSceneTexture(targets.sceneTarget.depthTexture, GL_DEPTH_COMPONENT24, GL_LINEAR);
     // The motion blur reads the colour image's mipmaps.
-    expectSceneTexture(targets.sceneTarget.colorTexture, GL_RGB32F, GL_LINEAR_MIPMAP_LINEAR);
+    expectSceneTexture(targets.sceneTarget.colorTexture, GL_RGB32F, GL_LINEAR_MIPMAP_NEAREST);
 
     glBindFramebuffer(GL_FRAMEBUFFER, targets.sceneTarget.framebuffer);
     EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), GLenum(GL_FRAMEBUFFER_COMPLETE));

@@ -130,7 +130,7 @@ private:
 }  // namespace
 
 TEST_F(VariantTest, EveryVariantIsALinkedProgramOfItsOwn) {
-    const std::size_t counts[] = {0, 3, 11, 4};  // shadow, reflection, scene, post
+    const std::size_t counts[] = {0, 3, 14, 4};  // shadow, reflection, scene, post
     const std::size_t* count = counts;
     std::vector<GLuint> seen;
     forEachProgram(programs, [&](const auto& general, const auto& variants) {

@@ -293,6 +293,12 @@ TEST(ProgramTables, TheBuildsAreTheFourProgramsThenEachOnesVariantsWithTheirDefi
                               "1; #define TEXTURED 1",
                           "scene-11: sceneProgram with #define SURFACE SURFACE_WATER" + mode +
                               "2; #define TEXTURED 1",
+                          "scene-12: sceneProgram with #define SURFACE SURFACE_GROUND" + mode +
+                              "0; #define TEXTURED 1",
+                          "scene-13: sceneProgram with #define SURFACE SURFACE_GROUND" + mode +
+                              "1; #define TEXTURED 1",
+                          "scene-14: sceneProgram with #define SURFACE SURFACE_GROUND" + mode +
+                              "2; #define TEXTURED 1",
                           "post-1: postProgram with #define MOTION_BLUR 0; #define FLARE 0",
                           "post-2: postProgram with #define MOTION_BLUR 0; #define FLARE 1",
                           "post-3: postProgram with #define MOTION_BLUR 1; #define FLARE 0",
@@ -300,7 +306,7 @@ TEST(ProgramTables, TheBuildsAreTheFourProgramsThenEachOnesVariantsWithTheirDefi
                       }));
     // Each build's stage files, in stage order, with none where the program has no such stage.
     const std::vector<ProgramBuild> builds = programBuilds();
-    ASSERT_EQ(builds.size(), 22u);
+    ASSERT_EQ(builds.size(), 25u);
     EXPECT_EQ(builds[14].paths,
               (std::array<std::string, 5>{joinPath(srcDir, "2ndPass.vertexshader"),
                                           joinPath(srcDir, "2ndPass.tesControlShader"),

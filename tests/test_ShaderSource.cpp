@@ -105,7 +105,7 @@ TEST(StageFiles, RepeatTheRenderersConstantsAndEachOthers) {
         {"3rdPass.fragmentshader", "kBlurLevels", static_cast<float>(kSceneBlurLevels)},
         {"2ndPass.fragmentshader", "kGroundLevel", kGroundLevel},
         {"1stPass.vertexshader", "kGroundLevel", kGroundLevel},
-        {"2ndPass.fragmentshader", "kFarSearchLevel",
+        {"2ndPass.fragmentshader", "kSearchLevel",
          static_cast<float>(kShadowMomentsLevels - 1)}};
     for (const auto& [file, name, value] : renderers) {
         EXPECT_EQ(constantOf(file, name), std::vector<float>{value}) << file << " " << name;
