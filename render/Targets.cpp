@@ -273,25 +273,6 @@ bool createSceneTarget() {
 
     const bool settled = settleColorFormat("scene image", allocate);
     glBindTexture(GL_TEXTURE_2D, 0);
-    if (settled) {
-        glGenFramebuffers(1, &scene.multisampleFramebuffer);
-        glBindFramebuffer(GL_FRAMEBUFFER, scene.multisampleFramebuffer);
-        glGenRenderbuffers(1, &scene.multisampleColor);
-        glBindRenderbuffer(GL_RENDERBUFFER, scene.multisampleColor);
-        glRenderbufferStorageMultisample(GL_RENDERBUFFER, kSceneSamples,
-                                         colorFormatInUse().internalFormat, kSceneTargetSize,
-                                         kSceneTargetSize);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                                  scene.multisampleColor);
-        glGenRenderbuffers(1, &scene.multisampleDepth);
-        glBindRenderbuffer(GL_RENDERBUFFER, scene.multisampleDepth);
-        glRenderbufferStorageMultisample(GL_RENDERBUFFER, kSceneSamples, GL_DEPTH_COMPONENT24,
-                                         kSceneTargetSize, kSceneTargetSize);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
-                                  scene.multisampleDepth);
-        glBindRenderbuffer(GL_RENDERBUFFER, 0);
-        checkFramebuffer();
-    }
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     return settled;
 }

@@ -75,13 +75,7 @@ struct SceneTarget {
     GLuint framebuffer = 0;
     GLuint depthTexture = 0;  // sceneDepthTexture
     GLuint colorTexture = 0;  // sceneColorTexture
-    // Where the scene pass draws, with kSceneSamples samples a pixel for smooth edges; resolved
-    // into the two textures above at the pass's end.
-    GLuint multisampleFramebuffer = 0;
-    GLuint multisampleColor = 0;  // renderbuffers
-    GLuint multisampleDepth = 0;
 };
-inline constexpr int kSceneSamples = 4;
 
 // How the passes read the depth images: through sampler objects of their own, with the
 // images' own wraps and filters, so that the compare mode is the reading pass's and no pass
