@@ -7,6 +7,10 @@
 #   skip_case "what the case is" "why it cannot run here"
 #   end_cases
 
+# The tests' own numbers in C's format (a decimal point under any locale); a case that wants
+# another locale sets it for its command alone.
+export LC_ALL=C
+
 PELK_CASES_FAILED=0
 PELK_CASES_RUN=0
 
