@@ -31,7 +31,6 @@
 // memory.
 
 #include <GL/glew.h>
-#include <stb_image_write.h>
 
 #include <algorithm>
 #include <chrono>
@@ -44,6 +43,7 @@
 #include <vector>
 
 #include "app/Loop.h"
+#include "app/Screenshot.h"
 #include "camera/Camera.h"
 #include "context/EglContext.h"
 #include "core/Platform.h"
@@ -215,21 +215,7 @@ void playTimeline(double from, double to, double step) {
 // The window's picture of the frame just rendered (before it is presented) as PNG, top row
 // first.
 bool writeWindowPicture(std::FILE* file) {
-    const std::vector<unsigned char> pixels = readWindowPicture();
-    stbi_flip_vertically_on_write(1);
-    // stb's own file writer does not look at what fwrite says; this one does.
-    struct Sink {
-        std::FILE* file;
-        bool failed = false;
-    } sink{file};
-    const auto put = [](void* context, void* data, int size) {
-        auto* to = static_cast<Sink*>(context);
-        const auto bytes = static_cast<std::size_t>(size);
-        if (!to->failed && std::fwrite(data, 1, bytes, to->file) != bytes) to->failed = true;
-    };
-    return stbi_write_png_to_func(put, &sink, kWindowWidth, kWindowHeight, 3, pixels.data(),
-                                  kWindowWidth * 3) != 0 &&
-           !sink.failed;
+    return writePng(file, readWindowPicture(), kWindowWidth, kWindowHeight);
 }
 
 // What the picture shows, for anyone who wants to find things in it: the moment, the flags, the
